@@ -1,0 +1,9 @@
+/* Parlance10.dll carries resources only; this entry point does nothing. */
+#include <windows.h>
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  (void)instance;
+  (void)reason;
+  (void)reserved;
+  return TRUE;
+}

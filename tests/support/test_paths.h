@@ -1,0 +1,35 @@
+// Where the tests find the built programs, and scratch folders they can make and remove.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The folder of the running test executable (the build's bin folder), without a trailing
+// backslash. Every DLL, program and fixture of the build lives there.
+std::string BinFolder();
+
+// A fresh, empty folder under the Windows temporary folder, removed with its contents when the
+// object goes away.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::string& hint = "vt");
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder();
+  const std::string& path() const { return m_path; }
+  std::string operator/(const std::string& name) const { return m_path + "\\" + name; }
+
+ private:
+  std::string m_path;
+};
+
+void RemoveTree(const std::string& path);
+bool WriteTextFile(const std::string& path, const std::string& text);
+std::string ReadTextFile(const std::string& path);
+bool FileExists(const std::string& path);
+
+// Runs a command line and waits for it; returns its exit code, or -1 when it could not start
+// or did not end within the time-out (it is then terminated).
+int RunAndWait(const std::string& commandLine, DWORD timeoutMs = 60000,
+               const std::string& workDir = std::string());
