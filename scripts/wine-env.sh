@@ -17,6 +17,9 @@ vantel_ensure_prefix() {
     # No Mono or Gecko download prompts while the prefix is made (there is no network for them).
     WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY= wineboot -i >/dev/null 2>&1 \
       || vantel_die "wineboot could not create the prefix"
+    # A program that crashes must end, not wait in an interactive debugger.
+    wine reg delete "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug" /v Debugger /f \
+      >/dev/null 2>&1 || true
     wineserver -w
   fi
 }
