@@ -13,7 +13,7 @@
 #include "resources/resource_ids.h"
 #include "runtime/skin_library.h"
 #include "runtime/tool_module.h"
-#include "sysreg/caption_text.h"
+#include "sysreg/progress_dlg.h"
 
 #include <shlwapi.h>
 
