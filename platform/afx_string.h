@@ -4,7 +4,9 @@
 // header (reference count, length, allocated length). Copies share the buffer and count
 // references; a write to a shared buffer first makes a private copy. Every empty string points
 // at a static header whose reference count is -1 ("locked"): it is never freed, which is what
-// lets two modules that each have their own empty header hand strings to each other.
+// lets two modules that each have their own empty header hand strings to each other. A string a
+// module made empty points at that module's header, so a host destroys the strings a library
+// stored in its objects before it unloads the library.
 // Buffers come from the C runtime's malloc/free (msvcrt.dll), which every module of the process
 // shares, so a string made in the host may be grown or freed inside the library.
 #pragma once

@@ -1,0 +1,155 @@
+#include "runtime/tool_module.h"
+
+#include "platform/afx_module.h"
+#include "platform/register_doc.h"
+#include "platform/xconfig.h"
+#include "runtime/command_line.h"
+#include "runtime/lib_folder.h"
+
+#include <shlwapi.h>
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace {
+
+const char kResourceLibrary[] = "Parlance10.dll";
+const char kDisplaySettings[] = "afs:\\Register\\Config\\App\\Tool\\Display";
+
+// The platform folder is the same for every module of the process: computed once, kept.
+CString& PlatformFolderCache() {
+  static CString folder;
+  return folder;
+}
+
+void RemoveTrailingBackslashes(CString& path) { path.TrimRight('\\'); }
+
+// Folder of this library's own image, with its trailing backslash; empty when unknown.
+CString OwnFolder() {
+  char path[MAX_PATH + 1] = "";
+  if (!GetModuleFileNameA(reinterpret_cast<HMODULE>(&__ImageBase), path, MAX_PATH)) return CString();
+  CString s = path;
+  return s.Left(s.ReverseFind('\\') + 1);
+}
+
+CString EnvironmentVariable(const char* name) {
+  char buf[MAX_PATH + 1] = "";
+  DWORD n = GetEnvironmentVariableA(name, buf, sizeof buf);
+  return n > 0 && n < sizeof buf ? CString(buf) : CString();
+}
+
+void CreateFolderIfMissing(const CString& path) {
+  if (!PathFileExistsA(path)) CreateDirectoryA(path, nullptr);
+}
+
+}  // namespace
+
+CToolModule::CToolModule()
+    : m_pParam(nullptr),
+      m_pRuntimeInfo(nullptr),
+      m_pRegisterDoc(nullptr),
+      m_bNeedAdmin(FALSE),
+      m_bLocalApp(TRUE),
+      m_bSystem(FALSE),
+      m_bManual(TRUE),
+      m_bMobile(FALSE),
+      m_bAppStarted(FALSE),
+      m_pUpdateWorker(nullptr) {}
+
+CToolModule::~CToolModule() {
+  delete m_pRegisterDoc;
+  m_pRegisterDoc = nullptr;
+  if (m_bLocalApp) {
+    HMODULE resources = GetModuleHandleA(kResourceLibrary);
+    if (resources) {
+      if (AfxGetResourceHandle() == resources) AfxSetResourceHandle(AfxGetInstanceHandle());
+      FreeLibrary(resources);
+    }
+  }
+}
+
+int CToolModule::InitModule(const CString& path) {
+  // 1. The platform's resource library, from this library's own folder.
+  if (m_bLocalApp) {
+    HMODULE resources = LoadLibraryA(OwnFolder() + kResourceLibrary);
+    if (resources) AfxSetResourceHandle(resources);
+  }
+
+  // 2. Application folder: the host executable's folder.
+  m_strPath = path;
+  if (m_strPath.IsEmpty()) {
+    char exe[MAX_PATH + 1] = "";
+    char longPath[MAX_PATH + 1] = "";
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    GetLongPathNameA(exe, longPath, MAX_PATH);
+    m_strPath = longPath[0] ? longPath : exe;
+  }
+  int slash = m_strPath.ReverseFind('\\');
+  if (slash >= 0) m_strPath = m_strPath.Left(slash);
+  RemoveTrailingBackslashes(m_strPath);
+
+  // 3-4. Swap folder and what lies in it.
+  m_strSwapPath = EnvironmentVariable("Swap");
+  RemoveTrailingBackslashes(m_strSwapPath);
+  m_strConfigPos = m_strSwapPath + "\\Config.ini";
+  m_strMyPath = m_strSwapPath + "\\MySelf";
+  m_strBackPath = m_strSwapPath + "\\Backup";
+  m_strUpdatePath = m_strSwapPath + "\\Update";
+  m_strDownloadPath = m_strSwapPath + "\\Download";
+  m_strRegisterPos = m_strMyPath + "\\Register.xml";
+
+  // 5. Library, platform and temporary folders.
+  m_strLibPath = GetLibFolder();
+  CString& platform = PlatformFolderCache();
+  if (platform.IsEmpty()) {
+    int cut = m_strLibPath.ReverseFind('\\');
+    platform = cut >= 0 ? m_strLibPath.Left(cut) : m_strLibPath;
+  }
+  m_strQORPath = platform;
+  m_strTempPath = m_strQORPath + "\\Tmp";
+
+  // 6. The tool's programs find the application folder and the libraries through these. The
+  //    reference to the old Path is stored as it stands, unexpanded.
+  SetEnvironmentVariableA("App", m_strPath);
+  SetEnvironmentVariableA("Path", "%Path%;" + m_strLibPath);
+
+  // 7.
+  CreateFolderIfMissing(m_strMyPath);
+  CreateFolderIfMissing(m_strBackPath);
+
+  // 8-10. Platform configuration and the tool's configuration file.
+  m_strQORVersion = CXConfig::GetINIString("Basic", "Name");
+  m_strQORSkin = CXConfig::GetINIString("Basic", "Skin");
+  m_bMobile = TRUE;
+  m_bManual = GetINIString("Tool", "Manual").CompareNoCase("yes") == 0;
+  m_strID = GetINIString("Tool", "ID");
+
+  // 11.
+  CutCommandItems(GetCommandLineA(), m_arrCommand);
+
+  // 12-13. The settings document, loaded or created; the update feed from it.
+  auto* doc = new CRegisterDoc;
+  int status = doc->LoadXMLDoc(m_strRegisterPos);
+  if (status == 4) {
+    doc->InitVFDLDoc(nullptr);
+  } else if (status == 3 && doc->NewXMLDoc(m_strRegisterPos, 0, 0)) {
+    doc->InitVFDLDoc(nullptr);
+  } else {
+    delete doc;
+    doc = nullptr;
+  }
+  m_pRegisterDoc = doc;
+  if (m_pRegisterDoc) m_pRegisterDoc->GetKey(kDisplaySettings, "Remote", m_strRemote);
+  return 1;
+}
+
+CString CToolModule::GetINIString(const CString& section, const CString& key) {
+  char buf[MAX_PATH] = "";
+  GetPrivateProfileStringA(section, key, "", buf, sizeof buf, m_strConfigPos);
+  CString value = buf;
+  value.Trim();
+  return value;
+}
+
+int CToolModule::SetINIString(const CString& section, const CString& key, const CString& value) {
+  return WritePrivateProfileStringA(section, key, value, m_strConfigPos);
+}

@@ -1,0 +1,94 @@
+#include "tests/support/tool_folder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+
+ToolFolder::ToolFolder(const std::string& root, const std::string& name, const std::string& id) {
+  std::string tools = root + "\\App";
+  CreateDirectoryA(tools.c_str(), nullptr);
+  tools += "\\Tools";
+  CreateDirectoryA(tools.c_str(), nullptr);
+  std::string tool = tools + "\\" + name;
+  CreateDirectoryA(tool.c_str(), nullptr);
+  m_app = tool + "\\app";
+  m_swap = tool + "\\Swap";
+  CreateDirectoryA(m_app.c_str(), nullptr);
+  CreateDirectoryA(m_swap.c_str(), nullptr);
+  CopyFileA((BinFolder() + "\\run.exe").c_str(), (m_app + "\\run.exe").c_str(), FALSE);
+  SetConfig("ID", id);
+}
+
+void ToolFolder::SetLauncher(const std::string& key, const std::string& value) {
+  WritePrivateProfileStringA("Launcher", key.c_str(), value.c_str(), (m_app + "\\run.ini").c_str());
+}
+
+void ToolFolder::SetConfig(const std::string& key, const std::string& value) {
+  WritePrivateProfileStringA("Tool", key.c_str(), value.c_str(), ConfigFile().c_str());
+}
+
+std::string ToolFolder::GetConfig(const std::string& key) const {
+  char buf[1024] = "";
+  GetPrivateProfileStringA("Tool", key.c_str(), "", buf, sizeof buf, ConfigFile().c_str());
+  return buf;
+}
+
+std::vector<std::string> ToolFolder::TraceLines() const {
+  std::vector<std::string> lines;
+  std::istringstream in(ReadTextFile(TraceFile()));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<char> EnvironmentWith(const std::map<std::string, std::string>& overrides) {
+  std::vector<std::string> vars;
+  char* env = GetEnvironmentStringsA();
+  for (char* p = env; *p; p += strlen(p) + 1) {
+    std::string var = p;
+    std::string name = var.substr(0, var.find('=', 1));
+    bool replaced = false;
+    for (auto& o : overrides) replaced = replaced || lstrcmpiA(o.first.c_str(), name.c_str()) == 0;
+    if (!replaced) vars.push_back(var);
+  }
+  FreeEnvironmentStringsA(env);
+  for (auto& o : overrides) vars.push_back(o.first + "=" + o.second);
+  std::sort(vars.begin(), vars.end(), [](const std::string& a, const std::string& b) {
+    return lstrcmpiA(a.c_str(), b.c_str()) < 0;
+  });
+  std::vector<char> block;
+  for (auto& v : vars) block.insert(block.end(), v.c_str(), v.c_str() + v.size() + 1);
+  block.push_back('\0');
+  return block;
+}
+
+HANDLE ToolFolder::Start(const std::string& commandItems) const {
+  char path[32768] = "";
+  GetEnvironmentVariableA("PATH", path, sizeof path);
+  std::vector<char> env = EnvironmentWith({{"Swap", m_swap}, {"PATH", std::string(path) + ";" + BinFolder()}});
+  std::string cmd = "\"" + m_app + "\\run.exe\" " + commandItems;
+  std::vector<char> line(cmd.begin(), cmd.end());
+  line.push_back('\0');
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, env.data(), m_app.c_str(), &si, &pi))
+    return nullptr;
+  CloseHandle(pi.hThread);
+  return pi.hProcess;
+}
+
+int ToolFolder::Launch(const std::string& commandItems, DWORD timeoutMs) const {
+  HANDLE process = Start(commandItems);
+  if (!process) return -1;
+  DWORD code = static_cast<DWORD>(-1);
+  if (WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0)
+    GetExitCodeProcess(process, &code);
+  else
+    TerminateProcess(process, 1);
+  CloseHandle(process);
+  return static_cast<int>(code);
+}
