@@ -207,6 +207,18 @@ CString CVFTree::NewID() {
 
 bool CVFTree::ByOrder(const CVFDLNode* a, const CVFDLNode* b) { return a->m_nOrder < b->m_nOrder; }
 
+bool CVFTree::IsBefore(const CVFDLNode* a, const CVFDLNode* b) const {
+  if (a == b || !Owns(a) || !Owns(b)) return false;
+  std::vector<const CVFDLNode*> pathA, pathB;  // root first
+  for (const CVFDLNode* n = a; n; n = n->m_pParent) pathA.insert(pathA.begin(), n);
+  for (const CVFDLNode* n = b; n; n = n->m_pParent) pathB.insert(pathB.begin(), n);
+  size_t i = 0;
+  while (i < pathA.size() && i < pathB.size() && pathA[i] == pathB[i]) ++i;
+  if (i == pathA.size()) return true;   // a is an ancestor of b
+  if (i == pathB.size()) return false;  // b is an ancestor of a
+  return ByOrder(pathA[i], pathB[i]);
+}
+
 void CVFTree::IndexAlias(CVFDLNode* node) {
   const CString alias = node->m_pItem->GetAlias();
   if (!node->m_pParent || alias.IsEmpty()) return;

@@ -87,6 +87,9 @@ class CVFTree {
   void SetDocPos(const CString& position);
 
   int GetNodeCount() const { return static_cast<int>(m_byId.size()); }
+  // True when a comes before b in document order (a parent before its children, siblings in
+  // their order). False for the same node or nodes of other trees.
+  bool IsBefore(const CVFDLNode* a, const CVFDLNode* b) const;
   // Whether node is a node of this tree (compares the node's tree, so node must be live).
   bool Owns(const CVFDLNode* node) const { return node && node->GetTree() == this; }
 

@@ -1,8 +1,81 @@
-// Swapping a tool package in and out between its two registration documents and the machine.
+// Swapping a tool package in and out between its two registration documents and the machine:
+//   MySelf\install.xml   the tool's own registrations ("config" and "install")
+//   Backup\install.xml   what the machine had before the tool was swapped in
+#include "platform/xfs_operation.h"
+#include "runtime/host_hooks.h"
 #include "runtime/tool_module.h"
+#include "swap/sys_reg_doc.h"
 
-int CToolModule::BackupTool() { return 0; }
+#include <memory>
 
-int CToolModule::RestoreTool() { return 0; }
+namespace {
 
-CSysRegDoc* CToolModule::GetSysRegDoc(const CString& /*path*/) { return nullptr; }
+const char kDocumentName[] = "\\install.xml";
+
+void FileOperation(int code, const CString& source, const CString& target) {
+  CXFSOperation op;
+  op.m_nOperation = code;
+  op.m_strSource = source;
+  op.m_strTarget = target;
+  op.Execute();
+}
+
+}  // namespace
+
+CSysRegDoc* CToolModule::GetSysRegDoc(const CString& path) {
+  std::unique_ptr<CSysRegDoc> doc(new CSysRegDoc);
+  int status = doc->LoadXMLDoc(path);
+  if (status == 3) {
+    if (!doc->NewXMLDoc(path, 0, 0)) return nullptr;
+  } else if (status != 4) {
+    // Not a registration document we can read (malformed XML, not XML at all): no swap runs on
+    // it, so nothing on the machine is touched and the file is left as it is.
+    return nullptr;
+  }
+  if (!doc->InitVFDLDoc(nullptr)) return nullptr;
+  return doc.release();
+}
+
+int CToolModule::BackupTool() {
+  if (!AskHook(m_pParam, "BackupToolBefore")) return 0;
+  FileOperation(CXFSOperation::kDelete, m_strBackPath + "\\*.*", CString());
+  FileOperation(CXFSOperation::kCopy, m_strMyPath + kDocumentName, m_strBackPath + kDocumentName);
+  std::unique_ptr<CSysRegDoc> own(GetSysRegDoc(m_strMyPath + kDocumentName));
+  std::unique_ptr<CSysRegDoc> backup(GetSysRegDoc(m_strBackPath + kDocumentName));
+  int result = 0;
+  if (own && backup) {
+    own->m_bCheckReplace = 1;
+    backup->SetAutoSaveFlag(0);
+    backup->ResetSwap(nullptr, 0);
+    own->InitSwap(nullptr, backup.get());
+    own->Restore(nullptr);
+    backup->SetAutoSaveFlag(1);
+    backup->SaveXMLDoc(0);
+    result = 1;
+  }
+  own.reset();
+  backup.reset();
+  if (!AskHook(m_pParam, "BackupToolAfter")) result = 0;
+  return result;
+}
+
+int CToolModule::RestoreTool() {
+  if (!AskHook(m_pParam, "RestoreToolBefore")) return 0;
+  std::unique_ptr<CSysRegDoc> own(GetSysRegDoc(m_strMyPath + kDocumentName));
+  std::unique_ptr<CSysRegDoc> backup(GetSysRegDoc(m_strBackPath + kDocumentName));
+  int result = 0;
+  if (own && backup) {
+    own->m_bCheckReplace = 1;
+    own->SetAutoSaveFlag(0);
+    own->ResetSwap(nullptr, 1);
+    backup->InitSwap(nullptr, own.get());
+    backup->Restore(nullptr);
+    own->SetAutoSaveFlag(1);
+    own->SaveXMLDoc(0);
+    result = 1;
+  }
+  own.reset();
+  backup.reset();
+  if (!AskHook(m_pParam, "RestoreToolAfter")) result = 0;
+  return result;
+}

@@ -1,0 +1,373 @@
+// Capture and clear: the first half of a swap. InitSwap walks the "config" records and, for each
+// machine item they name, records the machine's state of it into a target document (its
+// "install" class) and removes it from the machine; with m_bCheckReplace set, an item that the
+// machine already has and whose record says "none", "ask" or "new" is left alone, and the target
+// forgets the record of the same ID.
+#include "platform/crush_file.h"
+#include "platform/handles.h"
+#include "platform/xfs_operation.h"
+#include "platform/xformat.h"
+#include "swap/sys_reg_doc.h"
+#include "sysreg/common.h"
+
+#include <shlwapi.h>
+#include <winsvc.h>
+
+#include <vector>
+
+namespace {
+
+const char kFirewallList[] =
+    "SYSTEM\\CurrentControlSet\\Services\\SharedAccess\\Parameters\\FirewallPolicy\\StandardProfile\\"
+    "AuthorizedApplications\\List";
+
+// A value read with SHGetValue into 260 bytes, as text; a string's terminating zero is dropped.
+// False when it cannot be read.
+bool ReadShellValue(HKEY root, const CString& subKey, const char* name, CString& out) {
+  char buf[MAX_PATH + 1] = "";
+  DWORD type = 0, size = MAX_PATH;
+  if (SHGetValueA(root, subKey, name, &type, buf, &size) != ERROR_SUCCESS) return false;
+  int n = static_cast<int>(size > MAX_PATH ? MAX_PATH : size);
+  if ((type == REG_SZ || type == REG_EXPAND_SZ) && n > 0 && buf[n - 1] == '\0') --n;
+  out = CString(buf, n);
+  return true;
+}
+
+// A value read whole with SHGetValue, the buffer doubled while the data does not fit.
+bool ReadWholeValue(HKEY root, const CString& subKey, const char* name, DWORD& type, std::vector<BYTE>& data) {
+  data.assign(MAX_PATH, 0);
+  for (;;) {
+    DWORD size = static_cast<DWORD>(data.size());
+    LONG r = SHGetValueA(root, subKey, name, &type, data.data(), &size);
+    if (r == ERROR_SUCCESS) {
+      data.resize(size);
+      return true;
+    }
+    if (r != ERROR_MORE_DATA || data.size() > (64u << 20)) return false;
+    data.assign(data.size() * 2 > size ? data.size() * 2 : size, 0);
+  }
+}
+
+void DeleteWithShell(const CString& path) {
+  CXFSOperation op;
+  op.m_nOperation = CXFSOperation::kDelete;
+  op.m_strSource = path;
+  op.Execute();
+}
+
+void CopyWithShell(const CString& from, const CString& to) {
+  CXFSOperation op;
+  op.m_nOperation = CXFSOperation::kCopy;
+  op.m_strSource = from;
+  op.m_strTarget = to;
+  op.Execute();
+}
+
+}  // namespace
+
+int CSysRegDoc::InitSwap(CVFDLNode* node, CSysRegDoc* target) {
+  if (!node) node = GetClassNode("config", 1);
+  if (!node) return 1;
+  if (node->GetKind() == VFDL_KIND_FOLDER || node->GetKind() == VFDL_KIND_ROOT) {
+    // The children are collected first: a capture into this same document may add nodes.
+    std::vector<CVFDLNode*> children;
+    for (CVFDLNode* c = GetFirstChild(node, true); c; c = GetNextNode(c, true)) children.push_back(c);
+    for (CVFDLNode* c : children) InitSwap(c, target);
+    return 1;
+  }
+  if (node->GetKind() == VFDL_KIND_REC) SwapRecord(*static_cast<CSysRegRec*>(node->GetData()), target);
+  return 1;
+}
+
+void CSysRegDoc::SwapRecord(CSysRegRec& record, CSysRegDoc* target) {
+  bool proceed = !m_bCheckReplace || record.GetReplace() == 0;
+  // Left alone when the policy protects an item that the machine has.
+  auto decide = [&proceed](bool machineHasIt) {
+    if (!proceed && !machineHasIt) proceed = true;
+    return proceed;
+  };
+
+  switch (record.GetType()) {
+    case 1: {
+      HKEY root;
+      CString subKey;
+      CString key = record.GetKey();
+      if (!CCommon::ParserSysKey(key, root, subKey) || !root) break;
+      if (record.IsSysKeyValue()) {
+        CString name = record.GetName();
+        if (!decide(CCommon::IsSysKeyValueExist(key, name))) break;
+        if (target) target->BackupRegister(key, name, nullptr);
+        SHDeleteValueA(root, subKey, name);
+      } else {
+        if (!decide(CCommon::IsSysKeyValueExist(key, ""))) break;
+        if (target) target->BackupRegister(key, nullptr, nullptr);
+        SHDeleteKeyA(root, subKey);
+      }
+      break;
+    }
+    case 2: {
+      CString path = CCommon::GetLibPath(record.GetGuid());
+      if (!decide(!path.IsEmpty())) break;
+      if (target) target->BackupComponent(record.GetGuid(), record.GetRegCmd(), nullptr);
+      if (!path.IsEmpty()) CCommon::RegisterLib(path, 0, GetFullPath(record.GetRegCmd()));
+      break;
+    }
+    case 3: {
+      CString full = GetFullPath(record.GetFile());
+      if (!decide(PathFileExistsA(full) != FALSE)) break;
+      if (target) target->BackupFile(record.GetFile(), nullptr);
+      DeleteWithShell(full);
+      break;
+    }
+    case 4: {
+      CString ext = record.GetExt();
+      if (!decide(CCommon::IsAssociationExist(ext) != 0)) break;
+      if (target) target->BackupAssociation(ext, nullptr);
+      if (!ext.IsEmpty()) CCommon::EnableAssociation(ext, 0, "", "", 0, "", "", "", "", "", "", "");
+      break;
+    }
+    case 5: {
+      CString full = GetFullPath(record.GetExe());
+      if (!decide(CCommon::IsFireWallExist(full) != 0)) break;
+      if (target) target->BackupFireWall(record.GetExe(), nullptr);
+      if (!full.IsEmpty()) CCommon::EnableFireWall(full, 0, "");
+      break;
+    }
+    case 6: {
+      CString name = record.GetName();
+      if (!decide(CCommon::IsServiceExist(name) != 0)) break;
+      if (target) target->BackupService(name, nullptr);
+      if (!name.IsEmpty()) CCommon::DelService(name, 0);
+      break;
+    }
+    default:
+      break;
+  }
+
+  if (!proceed && target) {
+    if (CVFDLNode* same = target->GetNodeByID(record.GetID())) target->DelRec(same, 65535);
+  }
+}
+
+int CSysRegDoc::BackupRegister(const CString& key, const char* name, CVFDLNode* parent) {
+  parent = CaptureParent(parent);
+  if (!parent) return 0;
+  if (name) {
+    HKEY root;
+    CString subKey;
+    CCommon::ParserSysKey(key, root, subKey);
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    if (!root || !ReadWholeValue(root, subKey, name, type, data) || type == REG_NONE) return 0;
+    CaptureValue(key, name, type, data.data(), static_cast<DWORD>(data.size()), parent);
+    return 1;
+  }
+  RegKey opened(CCommon::OpenSysKey(key, 0));
+  if (!opened) return 1;
+  CaptureKey(opened.get(), key, parent);
+  return 1;
+}
+
+void CSysRegDoc::CaptureValue(const CString& key, const CString& name, DWORD type, const BYTE* data, DWORD size,
+                              CVFDLNode* parent) {
+  CStringArray names, values;
+  names.Add("type");
+  values.Add(GetTypeString(1));
+  names.Add("key");
+  values.Add(key);
+  names.Add("name");
+  values.Add(name);
+  if (FindNodeByVar(names, values, nullptr)) return;  // the first capture wins
+  CSysRegRec record;
+  record.SetType(1);
+  record.SetKey(key);
+  record.SetName(name);
+  record.SetRegType(static_cast<int>(type));
+  record.SetEncode(1);
+  record.SetValue(CXFormat::EncodeTextBase64(data, static_cast<int>(size), 0));
+  AddRecord(parent, record);
+}
+
+// Records the key itself, each of its values of a non-zero type (one enumeration that reads
+// names and data together), and each subkey the same way, at any depth: after the key is deleted
+// and the capture restored, nothing of it is missing.
+void CSysRegDoc::CaptureKey(HKEY key, const CString& path, CVFDLNode* parent) {
+  if (!FindNodeByVar(1, "key", path, nullptr)) {
+    CSysRegRec record;
+    record.SetType(1);
+    record.SetKey(path);
+    AddRecord(parent, record);
+  }
+  DWORD subKeys = 0, values = 0, maxName = 0, maxData = 0;
+  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, &maxName, &maxData, nullptr,
+                   nullptr);
+  std::vector<char> name(maxName + 2 > MAX_PATH ? maxName + 2 : MAX_PATH);
+  std::vector<BYTE> data(maxData + 2);
+  for (DWORD i = 0;; ++i) {
+    DWORD nameLen = static_cast<DWORD>(name.size()), dataLen = static_cast<DWORD>(data.size()), type = 0;
+    LONG r = RegEnumValueA(key, i, name.data(), &nameLen, nullptr, &type, data.data(), &dataLen);
+    if (r == ERROR_MORE_DATA) {  // grew since the query: make room and read this index again
+      name.resize(name.size() * 2 + nameLen);
+      data.resize(data.size() * 2 + dataLen);
+      --i;
+      continue;
+    }
+    if (r != ERROR_SUCCESS) break;
+    if (type != REG_NONE) CaptureValue(path, CString(name.data(), static_cast<int>(nameLen)), type, data.data(), dataLen, parent);
+  }
+  char sub[MAX_PATH];
+  for (DWORD i = 0; RegEnumKeyA(key, i, sub, sizeof sub) == ERROR_SUCCESS; ++i) {
+    RegKey child;
+    if (RegOpenKeyExA(key, sub, 0, KEY_READ, child.receive()) == ERROR_SUCCESS) CaptureKey(child.get(), path + "\\" + sub, parent);
+  }
+}
+
+int CSysRegDoc::BackupComponent(const CString& guid, const CString& regCmd, CVFDLNode* parent) {
+  parent = CaptureParent(parent);
+  if (!parent) return 0;
+  if (FindNodeByVar(2, "guid", guid, nullptr)) return 1;
+  CString path = CCommon::GetLibPath(guid);
+  if (path.IsEmpty()) return 1;
+  CSysRegRec record;
+  record.SetType(2);
+  record.SetGuid(guid);
+  record.SetLibrary(path);
+  record.SetRegCmd(regCmd);
+  AddRecord(parent, record);
+  return 1;
+}
+
+int CSysRegDoc::BackupFile(const CString& file, CVFDLNode* parent) {
+  parent = CaptureParent(parent);
+  if (!parent) return 0;
+  CString full = GetFullPath(file);
+  WIN32_FIND_DATAA found;
+  FindHandle search(FindFirstFileA(full, &found));
+  bool exists = search.valid();
+  search.reset();
+
+  CVFDLNode* node = FindNodeByVar(3, "file", file, nullptr);
+  if (!node) {
+    if (!exists) return 1;
+    CSysRegRec record;
+    record.SetType(3);
+    record.SetFile(file);
+    node = GetNodeByID(AddRecord(parent, record));
+    if (!node) return 0;
+  }
+  CString storage = StorageFolder(node->GetID());
+  DeleteWithShell(storage + "\\*.*");
+  if (exists) {
+    if (!PathFileExistsA(storage)) CreateDirectoryA(storage, nullptr);
+    CopyWithShell(full, storage);
+  }
+  return 1;
+}
+
+int CSysRegDoc::BackupAssociation(const CString& extension, CVFDLNode* parent) {
+  parent = CaptureParent(parent);
+  if (!parent) return 0;
+  if (FindNodeByVar(4, "extension", extension, nullptr)) return 1;
+  CSysRegRec record;
+  record.SetType(4);
+  record.SetExt(extension);
+  bool captured = false;
+  auto read = [&](const CString& subKey, const char* name, void (CSysRegRec::*set)(const CString&)) {
+    CString value;
+    if (!ReadShellValue(HKEY_CLASSES_ROOT, subKey, name, value)) return;
+    (record.*set)(value);
+    captured = true;
+  };
+
+  CString document;
+  bool hasDocument = ReadShellValue(HKEY_CLASSES_ROOT, extension, nullptr, document);
+  if (hasDocument) captured = true;
+  if (hasDocument && !document.IsEmpty()) record.SetDocument(document);
+  CString classKey = document.IsEmpty() || document.Find('\\') >= 0 ? extension : document;
+  read(extension, "Content Type", &CSysRegRec::SetContentType);
+  read(classKey, nullptr, &CSysRegRec::SetName);
+  read(classKey, "FriendlyTypeName", &CSysRegRec::SetFriendlyName);
+  CString url;
+  if (ReadShellValue(HKEY_CLASSES_ROOT, classKey, "URL Protocol", url)) {
+    record.SetURLProtocol(1);
+    captured = true;
+  }
+  read(classKey + "\\DefaultIcon", nullptr, &CSysRegRec::SetIcon);
+  read(classKey + "\\Shell\\Open\\Command", nullptr, &CSysRegRec::SetOpen);
+  read(classKey + "\\Shell\\Edit\\Command", nullptr, &CSysRegRec::SetEdit);
+  read(classKey + "\\Shell\\Print\\Command", nullptr, &CSysRegRec::SetPrint);
+  read(classKey + "\\CLSID", nullptr, &CSysRegRec::SetCLSID);
+  if (!captured) return 0;
+  AddRecord(parent, record);
+  return 1;
+}
+
+int CSysRegDoc::BackupService(const CString& name, CVFDLNode* parent) {
+  parent = CaptureParent(parent);
+  if (!parent) return 0;
+  if (FindNodeByVar(6, "name", name, nullptr)) return 1;
+  CSysRegRec record;
+  record.SetType(6);
+  record.SetName(name);
+  ServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager) return 0;
+  ServiceHandle service(OpenServiceA(manager.get(), name, SERVICE_QUERY_CONFIG));
+  if (!service) return 0;
+
+  bool captured = false;
+  DWORD needed = 0;
+  if (!QueryServiceConfigA(service.get(), nullptr, 0, &needed) && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+    std::vector<BYTE> buf(needed);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buf.data());
+    if (QueryServiceConfigA(service.get(), config, needed, &needed)) {
+      record.SetFile(config->lpBinaryPathName ? config->lpBinaryPathName : "");
+      record.SetSrvType(static_cast<int>(config->dwServiceType));
+      record.SetStart(static_cast<int>(config->dwStartType));
+      record.SetErrorControl(static_cast<int>(config->dwErrorControl));
+      record.SetGroup(config->lpLoadOrderGroup ? config->lpLoadOrderGroup : "");
+      record.SetTag(static_cast<int>(config->dwTagId));
+      CString depend;
+      for (const char* d = config->lpDependencies; d && *d; d += lstrlenA(d) + 1) depend += CString(d) + "\\0";
+      record.SetDependOnService(depend);
+      record.SetDisplayName(config->lpDisplayName ? config->lpDisplayName : "");
+      record.SetAccount(config->lpServiceStartName ? config->lpServiceStartName : "");
+      captured = true;
+    }
+  }
+  needed = 0;
+  if (!QueryServiceConfig2A(service.get(), SERVICE_CONFIG_DESCRIPTION, nullptr, 0, &needed) &&
+      GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+    std::vector<BYTE> buf(needed);
+    auto* description = reinterpret_cast<SERVICE_DESCRIPTIONA*>(buf.data());
+    if (QueryServiceConfig2A(service.get(), SERVICE_CONFIG_DESCRIPTION, buf.data(), needed, &needed))
+      record.SetDescription(description->lpDescription ? description->lpDescription : "");
+  }
+  if (!captured) return 0;
+  AddRecord(parent, record);
+  return 1;
+}
+
+int CSysRegDoc::BackupFireWall(const CString& program, CVFDLNode* parent) {
+  if (!CCrushFile::IsWindowsXPSP2(1)) return 1;
+  parent = CaptureParent(parent);
+  if (!parent) return 0;
+  if (FindNodeByVar(5, "execute", program, nullptr)) return 1;
+  CString entry;
+  if (!ReadShellValue(HKEY_LOCAL_MACHINE, kFirewallList, GetFullPath(program), entry)) return 1;
+  // path ":*:" enabled ":" description
+  int colon = entry.ReverseFind(':');
+  CString description = colon >= 0 ? entry.Mid(colon + 1) : CString();
+  if (colon >= 0) entry = entry.Left(colon);
+  colon = entry.ReverseFind(':');
+  CString enabled = colon >= 0 ? entry.Mid(colon + 1) : CString();
+  if (colon >= 0) entry = entry.Left(colon);
+  while (!entry.IsEmpty() && (entry[entry.GetLength() - 1] == ':' || entry[entry.GetLength() - 1] == '*'))
+    entry = entry.Left(entry.GetLength() - 1);
+  CSysRegRec record;
+  record.SetType(5);
+  record.SetExe(entry);
+  record.SetName(description);
+  record.SetEnabled(enabled);
+  AddRecord(parent, record);
+  return 1;
+}

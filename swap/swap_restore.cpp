@@ -1,0 +1,165 @@
+// Write back and reset: the second half of a swap. Restore writes a document's "install" records
+// onto the machine in document order; ResetSwap empties the "install" class before a new capture.
+#include "platform/handles.h"
+#include "platform/xfs_operation.h"
+#include "platform/xformat.h"
+#include "swap/sys_reg_doc.h"
+#include "sysreg/common.h"
+
+#include <shlwapi.h>
+
+#include <cstdio>
+#include <vector>
+
+// The registry key of the last register record, kept open while the next records name the same
+// key: a captured key's values follow its key record, so most records need no open at all.
+class OpenKeyCache {
+ public:
+  HKEY Open(const CString& path) {
+    if (m_key && m_path.CompareNoCase(path) == 0) return m_key.get();
+    m_key.reset(CCommon::OpenSysKey(path, 1));
+    m_path = m_key ? path : CString();
+    return m_key.get();
+  }
+
+ private:
+  RegKey m_key;
+  CString m_path;
+};
+
+namespace {
+
+// "A\0B\0" (backslash, zero) -> "A", "B", "" as a list of zero-terminated names.
+std::vector<char> DependencyList(const CString& depend) {
+  CString text = depend;
+  std::vector<char> list;
+  for (int at; (at = text.Find("\\0")) >= 0; text = text.Mid(at + 2)) {
+    list.insert(list.end(), text.c_str(), text.c_str() + at);
+    list.push_back('\0');
+  }
+  list.insert(list.end(), text.c_str(), text.c_str() + text.GetLength());
+  if (!text.IsEmpty()) list.push_back('\0');
+  list.push_back('\0');
+  return list;
+}
+
+void WriteValue(HKEY key, const CSysRegRec& record, const CString& expandedValue) {
+  CString name = record.GetName();
+  int type = record.GetRegType();
+  if (record.GetEncode()) {
+    CString text = record.GetValue();
+    int count = text.GetLength();
+    std::vector<BYTE> bytes(count > 0 ? count : 1);
+    if (CXFormat::DecodeTextBase64(text, bytes.data(), count))
+      RegSetValueExA(key, name, 0, static_cast<DWORD>(type), bytes.data(), static_cast<DWORD>(count));
+    return;
+  }
+  switch (type) {
+    case REG_SZ: {
+      CString value = record.GetValue();
+      RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), value.GetLength() + 1);
+      break;
+    }
+    case REG_EXPAND_SZ:
+      RegSetValueExA(key, name, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(expandedValue.c_str()),
+                     expandedValue.GetLength() + 1);
+      break;
+    case REG_DWORD: {
+      int number = 0;
+      sscanf(record.GetValue(), "%d", &number);
+      DWORD dword = static_cast<DWORD>(number);
+      RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dword), sizeof dword);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+int CSysRegDoc::Restore(CVFDLNode* node) {
+  if (!node) node = GetClassNode("install", 1);
+  if (!node) return 1;
+  OpenKeyCache keys;
+  RestoreWalk(node, keys);
+  return 1;
+}
+
+void CSysRegDoc::RestoreWalk(CVFDLNode* node, OpenKeyCache& keys) {
+  if (node->GetKind() == VFDL_KIND_FOLDER || node->GetKind() == VFDL_KIND_ROOT) {
+    for (CVFDLNode* c = GetFirstChild(node, true); c; c = GetNextNode(c, true)) RestoreWalk(c, keys);
+  } else if (node->GetKind() == VFDL_KIND_REC) {
+    RestoreRecord(*static_cast<CSysRegRec*>(node->GetData()), node->GetID(), keys);
+  }
+}
+
+void CSysRegDoc::RestoreRecord(const CSysRegRec& record, const CString& id, OpenKeyCache& keys) {
+  switch (record.GetType()) {
+    case 1: {
+      HKEY key = keys.Open(record.GetKey());
+      if (key && record.GetRegType() != 0)
+        WriteValue(key, record, record.GetRegType() == REG_EXPAND_SZ ? GetFullPath(record.GetValue()) : CString());
+      break;
+    }
+    case 2: {
+      CString library = GetFullPath(record.GetLibrary());
+      if (!library.IsEmpty()) CCommon::RegisterLib(library, 1, GetFullPath(record.GetRegCmd()));
+      break;
+    }
+    case 3: {
+      CString storage = StorageFolder(id);
+      if (!PathFileExistsA(storage)) break;
+      CString destination = GetFullPath(record.GetFile());
+      int slash = destination.ReverseFind('\\');
+      if (slash >= 0) destination = destination.Left(slash);
+      if (!PathFileExistsA(destination)) CreateDirectoryA(destination, nullptr);
+      CXFSOperation op;
+      op.m_nOperation = CXFSOperation::kCopy;
+      op.m_strSource = storage + "\\*.*";
+      op.m_strTarget = destination;
+      op.Execute();
+      break;
+    }
+    case 4:
+      if (!record.GetExt().IsEmpty())
+        CCommon::EnableAssociation(record.GetExt(), 1, GetFullPath(record.GetOpen()), GetFullPath(record.GetIcon()),
+                                   record.GetURLProtocol(), record.GetDocument(), record.GetName(),
+                                   record.GetContentType(), record.GetFriendlyName(), GetFullPath(record.GetEdit()),
+                                   GetFullPath(record.GetPrint()), record.GetCLSID());
+      break;
+    case 5: {
+      CString program = GetFullPath(record.GetExe());
+      if (!program.IsEmpty()) CCommon::EnableFireWall(program, 1, record.GetName());
+      break;
+    }
+    case 6: {
+      std::vector<char> depend = DependencyList(record.GetDependOnService());
+      if (!record.GetName().IsEmpty())
+        CCommon::NewService(record.GetName(), GetFullPath(record.GetFile()), record.GetSrvType(), record.GetStart(),
+                            record.GetErrorControl(), record.GetGroup(), static_cast<unsigned long>(record.GetTag()),
+                            CString(depend.data(), static_cast<int>(depend.size())), record.GetAccount(),
+                            record.GetDisplayName(), record.GetDescription());
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+int CSysRegDoc::ResetSwap(CVFDLNode* node, int keepPermanent) {
+  if (!node) node = GetClassNode("install", 1);
+  if (!node) return 0;
+  if (node->GetKind() == VFDL_KIND_FOLDER || node->GetKind() == VFDL_KIND_ROOT) {
+    std::vector<CVFDLNode*> children;  // collected first: the walk deletes as it goes
+    for (CVFDLNode* c = GetFirstChild(node, true); c; c = GetNextNode(c, true)) children.push_back(c);
+    for (CVFDLNode* c : children) ResetSwap(c, keepPermanent);
+    if (GetChildNum(node) == 0) DelFolder(node, 65535);
+    return 1;
+  }
+  if (node->GetKind() == VFDL_KIND_REC) {
+    if (!keepPermanent || !static_cast<CSysRegRec*>(node->GetData())->GetPermanent()) DelRec(node, 65535);
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,227 @@
+// The registration document: its shape, vocabularies, paths and the variable index.
+#include "swap/sys_reg_doc.h"
+
+#include "resources/resource_ids.h"
+#include "platform/xfs_operation.h"
+
+#include <shlwapi.h>
+
+#include <vector>
+
+namespace {
+
+const char* const kTypeWords[] = {"register", "library", "file", "association", "firewall", "service"};
+const char* const kReplaceWords[] = {"always", "none", "ask", "new"};
+
+// The index key of a variable: its name, a NUL, and its value in lower case (the values are
+// compared ignoring case; candidates are checked again with the real comparison).
+std::string IndexKey(const CString& name, const CString& value) {
+  CString folded = value;
+  folded.MakeLower();
+  std::string key(name.c_str(), name.GetLength());
+  key.push_back('\0');
+  key.append(folded.c_str(), folded.GetLength());
+  return key;
+}
+
+bool Matches(const CVFDLRec* rec, const CStringArray& names, const CStringArray& values, int pairs) {
+  for (int i = 0; i < pairs; ++i)
+    if (rec->GetVarValue(names[i]).CompareNoCase(values[i]) != 0) return false;
+  return true;
+}
+
+}  // namespace
+
+CSysRegDoc::CSysRegDoc() : m_bCheckReplace(0) {}
+
+CSysRegDoc::~CSysRegDoc() = default;
+
+int CSysRegDoc::NewXMLDoc(const CString& path, const short& /*major*/, const short& /*minor*/) {
+  SetDocPath(path);
+  CString text;
+  text.LoadString(IDS_NEW_REGISTRATION_DOC);
+  if (!SetXMLDoc(text)) return 0;
+  SaveXMLDoc(0);
+  return 1;
+}
+
+void CSysRegDoc::PreUpdateVersion() {}
+void CSysRegDoc::AfterUpdateVersion() {}
+void CSysRegDoc::InitNodeExtendType(CVFDLNode* /*node*/) {}
+
+int CSysRegDoc::InitVFDLDoc(CVFDLNode* node) {
+  PreUpdateVersion();
+  if (!CVFDLDoc::InitVFDLDoc(node)) return 0;
+  if (!node) {
+    m_varIndex.clear();
+    CPtrArray all;
+    if (CVFDLNode* root = GetRootNode()) BrowseNode(root, all);
+    for (int i = 0; i < all.GetSize(); ++i) IndexRecord(static_cast<CVFDLNode*>(all[i]));
+  }
+  AfterUpdateVersion();
+  return 1;
+}
+
+int CSysRegDoc::InitExtendRecItem(CVFDLRec* /*item*/, const XmlElement& /*element*/) { return 1; }
+int CSysRegDoc::CreateExtendRecText(const CVFDLRec* /*item*/, XmlElement& /*element*/) { return 1; }
+
+CVFDLRec* CSysRegDoc::NewRecPointer() { return new CSysRegRec; }
+
+void CSysRegDoc::DelRecPointer(void* item) {
+  if (item) delete static_cast<CVFDLRec*>(item);
+}
+
+int CSysRegDoc::DelLinkFile(CVFDLNode* node) {
+  if (node && node->GetKind() == VFDL_KIND_REC &&
+      static_cast<CSysRegRec*>(node->GetData())->GetType() == 3) {
+    CXFSOperation op;
+    op.m_nOperation = CXFSOperation::kDelete;
+    op.m_strSource = StorageFolder(node->GetID());
+    op.Execute();
+  }
+  return CVFDLDoc::DelLinkFile(node);
+}
+
+CString CSysRegDoc::AddRec(CVFDLNode* parent, CVFDLRec* item, int flag) {
+  CString id = CVFDLDoc::AddRec(parent, item, flag);
+  if (!id.IsEmpty()) IndexRecord(GetNodeByID(id));
+  return id;
+}
+
+int CSysRegDoc::UpdateRec(CVFDLNode* node, CVFDLRec* item, int flag) {
+  bool ours = Owns(node) && node->GetKind() == VFDL_KIND_REC;
+  if (ours) UnindexRecord(node);
+  int r = CVFDLDoc::UpdateRec(node, item, flag);
+  if (ours) IndexRecord(node);
+  return r;
+}
+
+void CSysRegDoc::DelData(CVFDLNode* node) {
+  UnindexRecord(node);
+  CVFDLDoc::DelData(node);
+}
+
+void CSysRegDoc::IndexRecord(CVFDLNode* node) {
+  if (!node || node->GetKind() != VFDL_KIND_REC) return;
+  CVFVarArray vars;
+  static_cast<CVFDLRec*>(node->GetData())->GetVarList(vars);
+  for (int i = 0; i < vars.GetSize(); ++i) m_varIndex[IndexKey(vars[i].m_strName, vars[i].m_strValue)].insert(node);
+}
+
+void CSysRegDoc::UnindexRecord(CVFDLNode* node) {
+  if (!node || node->GetKind() != VFDL_KIND_REC || !node->GetData()) return;
+  CVFVarArray vars;
+  static_cast<CVFDLRec*>(node->GetData())->GetVarList(vars);
+  for (int i = 0; i < vars.GetSize(); ++i) {
+    auto it = m_varIndex.find(IndexKey(vars[i].m_strName, vars[i].m_strValue));
+    if (it == m_varIndex.end()) continue;
+    it->second.erase(node);
+    if (it->second.empty()) m_varIndex.erase(it);
+  }
+}
+
+bool CSysRegDoc::IsWithin(const CVFDLNode* node, const CVFDLNode* start) const {
+  for (const CVFDLNode* n = node; n; n = const_cast<CSysRegDoc*>(this)->GetParentNode(const_cast<CVFDLNode*>(n)))
+    if (n == start) return true;
+  return false;
+}
+
+CString CSysRegDoc::GetFullPath(const CString& path) const {
+  CString result;
+  if (!path.IsEmpty()) {
+    char expanded[MAX_PATH] = "";
+    DWORD n = ExpandEnvironmentStringsA(path, expanded, MAX_PATH);
+    if (n > 0 && n <= MAX_PATH) result = expanded;
+  }
+  if (result.IsEmpty()) return result;
+  int before = result.GetLength();
+  while (!result.IsEmpty() && (result[0] == ' ' || result[0] == '"')) result = result.Mid(1);
+  bool removed = result.GetLength() != before;
+  if (!PathIsRootA(result)) {
+    char combined[MAX_PATH] = "";
+    if (PathCombineA(combined, GetBasePath(), result)) result = combined;
+  }
+  if (removed) result = "\"" + result;
+  return result;
+}
+
+CVFDLNode* CSysRegDoc::GetClassNode(const CString& className, int create) {
+  CVFDLNode* root = GetRootNode();
+  if (!root) return nullptr;
+  if (CVFDLNode* node = GetNode(root->GetPos(), className)) return node;
+  if (!create) return nullptr;
+  CVFDLFolder folder;
+  folder.SetAlias(className);
+  return GetNodeByID(AddFolder(root, &folder, 65535));
+}
+
+CVFDLNode* CSysRegDoc::FindNodeByVar(const CStringArray& names, const CStringArray& values, CVFDLNode* start) {
+  if (!start) start = GetClassNode("install", 1);
+  if (!start) return nullptr;
+  int pairs = names.GetSize() < values.GetSize() ? names.GetSize() : values.GetSize();
+  WORD kind = start->GetKind();
+  if (kind == VFDL_KIND_REC) return Matches(static_cast<CVFDLRec*>(start->GetData()), names, values, pairs) ? start : nullptr;
+  if (kind != VFDL_KIND_FOLDER && kind != VFDL_KIND_ROOT) return nullptr;
+
+  if (pairs == 0) {  // any record: the first one below start, in document order
+    CPtrArray below;
+    BrowseNode(start, below);
+    for (int i = 0; i < below.GetSize(); ++i)
+      if (static_cast<CVFDLNode*>(below[i])->GetKind() == VFDL_KIND_REC) return static_cast<CVFDLNode*>(below[i]);
+    return nullptr;
+  }
+  // The candidates of the most selective pair, checked against every pair.
+  const std::unordered_set<CVFDLNode*>* candidates = nullptr;
+  for (int i = 0; i < pairs; ++i) {
+    auto it = m_varIndex.find(IndexKey(names[i], values[i]));
+    if (it == m_varIndex.end()) {
+      candidates = nullptr;
+      break;
+    }
+    if (!candidates || it->second.size() < candidates->size()) candidates = &it->second;
+  }
+  CVFDLNode* first = nullptr;
+  if (candidates) {
+    for (CVFDLNode* node : *candidates) {
+      if (first && !IsBefore(node, first)) continue;
+      if (Matches(static_cast<CVFDLRec*>(node->GetData()), names, values, pairs) && IsWithin(node, start)) first = node;
+    }
+  }
+  return first;
+}
+
+CVFDLNode* CSysRegDoc::FindNodeByVar(int type, const CString& name, const CString& value, CVFDLNode* start) {
+  CStringArray names, values;
+  names.Add(name);
+  values.Add(value);
+  names.Add("type");
+  values.Add(GetTypeString(type));
+  return FindNodeByVar(names, values, start);
+}
+
+int CSysRegDoc::GetTypeValue(const CString& word) {
+  for (int i = 0; i < 6; ++i)
+    if (word == kTypeWords[i]) return i + 1;
+  return 0;
+}
+
+CString CSysRegDoc::GetTypeString(int type) { return type >= 1 && type <= 6 ? CString(kTypeWords[type - 1]) : CString(); }
+
+int CSysRegDoc::GetReplaceValue(const CString& word) {
+  for (int i = 0; i < 4; ++i)
+    if (word == kReplaceWords[i]) return i;
+  return 0;
+}
+
+CString CSysRegDoc::GetReplaceString(int replace) {
+  return replace >= 0 && replace <= 3 ? CString(kReplaceWords[replace]) : CString();
+}
+
+CVFDLNode* CSysRegDoc::CaptureParent(CVFDLNode* parent) {
+  if (!parent) parent = GetClassNode("install", 1);
+  return parent && parent->GetKind() == VFDL_KIND_FOLDER ? parent : nullptr;
+}
+
+CString CSysRegDoc::AddRecord(CVFDLNode* parent, CSysRegRec& record) { return AddRec(parent, &record, 65535); }
+
+CString CSysRegDoc::StorageFolder(const CString& id) const { return GetFullPath(GetLocalID(id)); }

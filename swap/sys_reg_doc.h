@@ -1,0 +1,113 @@
+// CSysRegDoc: a tool's registration document, "install.xml". Each tool has two: the one in its
+// MySelf folder holds its own registrations, the one in its Backup folder what the machine had
+// before the tool was swapped in. Every record is a CSysRegRec.
+//
+// Shape: the root holds class folders (folders whose alias is the class name), and records sit
+// under them, directly or in nested folders:
+//   "config"   one record per machine item the tool touches: "type" and the attributes that
+//              identify the item (register: key [+ name]; library: guid, register; file: file;
+//              association: extension; firewall: execute; service: name), optionally "replace"
+//              and "permanent"
+//   "install"  one record per item of registration data, with every attribute of its kind
+// A file record's content lives outside the XML, in its storage folder: GetFullPath of the local
+// ID of the record's ID, that is, under the document's folder.
+//
+// Vocabularies (compared exactly): type register 1, library 2, file 3, association 4,
+// firewall 5, service 6 (anything else 0); replace always 0, none 1, ask 2, new 3 (anything else
+// 0, "always").
+//
+// The swap: InitSwap captures the machine's state of every "config" item into a target document
+// and clears the item from the machine; Restore writes a document's "install" records onto the
+// machine; ResetSwap empties the "install" class, keeping permanent records when asked.
+//
+// FindNodeByVar answers from an index of every record's variables (name and value, ignoring the
+// value's letter case), kept right by the document's add, update and delete operations, so a
+// capture of thousands of items does not walk the document once per item. Records are to be
+// changed through UpdateRec: a held record changed in place is not re-indexed.
+#pragma once
+
+#include "exports/vantel_api.h"
+#include "platform/vfdl_doc.h"
+#include "swap/sys_reg_rec.h"
+
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+class VANTEL_API CSysRegDoc : public CVFDLDoc {
+ public:
+  CSysRegDoc();
+  ~CSysRegDoc() override;
+
+  // The initial text of a new document comes from the resource library (string 51374).
+  int NewXMLDoc(const CString& path, const short& major, const short& minor) override;
+  void PreUpdateVersion() override;
+  void AfterUpdateVersion() override;
+  int InitVFDLDoc(CVFDLNode* node) override;
+  int InitExtendRecItem(CVFDLRec* item, const XmlElement& element) override;
+  CVFDLRec* NewRecPointer() override;
+  void DelRecPointer(void* item) override;
+  int CreateExtendRecText(const CVFDLRec* item, XmlElement& element) override;
+  // A file record's storage folder goes with the record.
+  int DelLinkFile(CVFDLNode* node) override;
+  void InitNodeExtendType(CVFDLNode* node) override;
+  CString AddRec(CVFDLNode* parent, CVFDLRec* item, int flag) override;
+  int UpdateRec(CVFDLNode* node, CVFDLRec* item, int flag) override;
+
+  // A path with its environment variables expanded and, unless it is a root, placed under the
+  // document's folder (a fully qualified path stays as it is). Leading spaces and double quotes
+  // are removed and, if there were any, replaced by one double quote, so a quoted command line
+  // comes out quoted.
+  CString GetFullPath(const CString& path) const;
+  // The class folder of that name; created under the root when missing and create is non-zero.
+  CVFDLNode* GetClassNode(const CString& className, int create);
+  // The first record in document order at or below start (null: the "install" class, created
+  // if missing) whose variables names[i] equal values[i] ignoring case, for every i below the
+  // smaller of the two sizes. No pairs: the first record.
+  CVFDLNode* FindNodeByVar(const CStringArray& names, const CStringArray& values, CVFDLNode* start);
+  // The first record of the type whose variable name equals value ignoring case.
+  CVFDLNode* FindNodeByVar(int type, const CString& name, const CString& value, CVFDLNode* start);
+
+  static int GetTypeValue(const CString& word);
+  static CString GetTypeString(int type);
+  static int GetReplaceValue(const CString& word);
+  static CString GetReplaceString(int replace);
+
+  // Capture and clear (swap in and out).
+  int InitSwap(CVFDLNode* node, CSysRegDoc* target);
+  int BackupRegister(const CString& key, const char* name, CVFDLNode* parent);
+  int BackupComponent(const CString& guid, const CString& regCmd, CVFDLNode* parent);
+  int BackupFile(const CString& file, CVFDLNode* parent);
+  int BackupAssociation(const CString& extension, CVFDLNode* parent);
+  int BackupService(const CString& name, CVFDLNode* parent);
+  int BackupFireWall(const CString& program, CVFDLNode* parent);
+
+  // Write back and reset.
+  int Restore(CVFDLNode* node);
+  int ResetSwap(CVFDLNode* node, int keepPermanent);
+
+  // When non-zero, InitSwap honours each record's replace policy.
+  int m_bCheckReplace;
+
+ protected:
+  void DelData(CVFDLNode* node) override;
+
+ private:
+  // The parent for a capture: the given folder, or the "install" class; null when unusable.
+  CVFDLNode* CaptureParent(CVFDLNode* parent);
+  CString AddRecord(CVFDLNode* parent, CSysRegRec& record);
+  // Whole-key capture: the key's record, every value of a non-zero type, every subkey whole.
+  void CaptureKey(HKEY key, const CString& path, CVFDLNode* parent);
+  void CaptureValue(const CString& key, const CString& name, DWORD type, const BYTE* data, DWORD size,
+                    CVFDLNode* parent);
+  void SwapRecord(CSysRegRec& record, CSysRegDoc* target);
+  void RestoreWalk(CVFDLNode* node, class OpenKeyCache& keys);
+  void RestoreRecord(const CSysRegRec& record, const CString& id, OpenKeyCache& keys);
+  CString StorageFolder(const CString& id) const;
+
+  void IndexRecord(CVFDLNode* node);
+  void UnindexRecord(CVFDLNode* node);
+  bool IsWithin(const CVFDLNode* node, const CVFDLNode* start) const;
+
+  std::unordered_map<std::string, std::unordered_set<CVFDLNode*>> m_varIndex;
+};
