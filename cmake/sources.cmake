@@ -12,4 +12,4 @@ endfunction()
 
 # Win32 libraries every part of the product may call.
 set(VANTEL_SYSTEM_LIBS shlwapi shell32 ole32 oleaut32 uuid advapi32 user32 gdi32 comctl32
-    crypt32 wininet version)
+    crypt32 wininet version z)
