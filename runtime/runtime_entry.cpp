@@ -2,6 +2,8 @@
 #include "runtime/module_registry.h"
 #include "runtime/tool_module.h"
 
+#include <comdef.h>
+
 #include <cstring>
 
 extern "C" int __cdecl DllRunModule(RUNTIMEPARAM* block) {
@@ -10,7 +12,13 @@ extern "C" int __cdecl DllRunModule(RUNTIMEPARAM* block) {
   TOOLRUNTIMEINFO* record = RegisterRunningTool(module->m_strID);
   if (!record) return 0;
   module->m_pRuntimeInfo = record;
-  return module->RunModule();
+  // A load whose browser object cannot be created raises _com_error inside the library; it
+  // does not cross into a host that cannot catch it: the command fails with 0.
+  try {
+    return module->RunModule();
+  } catch (const _com_error&) {
+    return 0;
+  }
 }
 
 extern "C" int __cdecl DllGetRuntimeInfo(RUNTIMEPARAM* block, TOOLRUNTIMEINFO* out) {

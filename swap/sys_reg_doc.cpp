@@ -36,10 +36,14 @@ CSysRegDoc::CSysRegDoc() : m_bCheckReplace(0) {}
 
 CSysRegDoc::~CSysRegDoc() = default;
 
-int CSysRegDoc::NewXMLDoc(const CString& path, const short& /*major*/, const short& /*minor*/) {
+int CSysRegDoc::NewXMLDoc(const CString& path, const short& major, const short& minor) {
   SetDocPath(path);
   CString text;
   text.LoadString(IDS_NEW_REGISTRATION_DOC);
+  // A module without the platform's resource library (a tool that is not "LocalApp") has no
+  // text 51374: it starts from the document library's own empty document instead of failing
+  // every swap.
+  if (text.IsEmpty()) return CVFDLDoc::NewXMLDoc(path, major, minor);
   if (!SetXMLDoc(text)) return 0;
   SaveXMLDoc(0);
   return 1;

@@ -4,6 +4,7 @@
 #include "runtime/module_registry.h"
 #include "runtime/runtime_param.h"
 #include "runtime/shared_data.h"
+#include "tests/support/shared_table.h"
 #include "tests/support/test_paths.h"
 #include "tests/support/tool_folder.h"
 
@@ -13,17 +14,6 @@
 #include <string>
 
 namespace {
-
-// The shared section of a loaded Vantel10.dll, found through its section table.
-SHAREDTOOLDATA* SharedSectionOf(HMODULE module) {
-  auto* base = reinterpret_cast<BYTE*>(module);
-  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
-  for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section)
-    if (memcmp(section->Name, ".shr", 5) == 0 && (section->Characteristics & IMAGE_SCN_MEM_SHARED))
-      return reinterpret_cast<SHAREDTOOLDATA*>(base + section->VirtualAddress);
-  return nullptr;
-}
 
 class SharedTable : public ::testing::Test {
  protected:

@@ -1,0 +1,2 @@
+# Launchers, the tool program and a browser per test: give the suite room.
+set_tests_properties(lifecycle PROPERTIES TIMEOUT 600)

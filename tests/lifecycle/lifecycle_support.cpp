@@ -1,0 +1,106 @@
+#include "tests/lifecycle/lifecycle_support.h"
+
+#include "platform/handles.h"
+#include "tests/support/shared_table.h"
+
+#include <shlwapi.h>
+#include <tlhelp32.h>
+
+#include <cstring>
+
+namespace {
+
+const char kInstallXml[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+    "<vfdl version=\"1\">\r\n"
+    "  <folder alias=\"config\">\r\n"
+    "    <record><var name=\"type\">register</var><var name=\"key\">HKEY_CURRENT_USER\\%KEY%</var>"
+    "<var name=\"name\">Setting</var></record>\r\n"
+    "  </folder>\r\n"
+    "  <folder alias=\"install\">\r\n"
+    "    <record><var name=\"type\">register</var><var name=\"key\">HKEY_CURRENT_USER\\%KEY%</var>"
+    "<var name=\"name\">Setting</var><var name=\"regtype\">1</var><var name=\"value\">tool</var></record>\r\n"
+    "  </folder>\r\n"
+    "</vfdl>\r\n";
+
+}  // namespace
+
+SampleTool::SampleTool(const std::string& root, const std::string& name)
+    : m_name(name), m_folder(root, name, name) {
+  // The registration document comes with the tool's template; the first set-up copies it into
+  // the MySelf folder.
+  std::string xml = kInstallXml;
+  for (size_t at; (at = xml.find("%KEY%")) != std::string::npos;) xml.replace(at, 5, KeyPath());
+  AddFolder("template");
+  WriteTextFile(m_folder.AppPath() + "\\template\\install.xml", xml);
+  m_folder.SetLauncher("Name", name);
+  m_folder.SetLauncher("LocalApp", "yes");
+  m_folder.EnableTrace();
+}
+
+SampleTool::~SampleTool() {
+  SHDeleteKeyA(HKEY_CURRENT_USER, KeyPath().c_str());
+  if (TOOLRUNTIMEINFO* r = Record()) memset(r, 0, sizeof *r);
+}
+
+std::string SampleTool::MachineSetting() const {
+  char buf[256] = "";
+  DWORD size = sizeof buf, type = 0;
+  if (SHGetValueA(HKEY_CURRENT_USER, KeyPath().c_str(), "Setting", &type, buf, &size) != ERROR_SUCCESS) return "<none>";
+  return buf;
+}
+
+void SampleTool::SetMachineSetting(const std::string& value) const {
+  SHSetValueA(HKEY_CURRENT_USER, KeyPath().c_str(), "Setting", REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+
+void SampleTool::UseProgram(const std::string& arguments, int timeoutMs) {
+  m_folder.SetLauncher("Program", "\"" + BinFolder() + "\\sysreg_app.exe\" " + arguments);
+  m_folder.SetLauncher("Processes", "sysreg_app.exe");
+  m_folder.SetLauncher("Timeout", std::to_string(timeoutMs));
+}
+
+void SampleTool::AddFolder(const std::string& relative) const {
+  CreateDirectoryA((m_folder.AppPath() + "\\" + relative).c_str(), nullptr);
+}
+
+TOOLRUNTIMEINFO* SampleTool::Record() const { return FindRecord(LoadedSharedTable(), m_name.c_str()); }
+
+std::vector<DWORD> ProcessesNamed(const char* exeName) {
+  std::vector<DWORD> pids;
+  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = snapshot && Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry))
+    if (lstrcmpiA(entry.szExeFile, exeName) == 0) pids.push_back(entry.th32ProcessID);
+  return pids;
+}
+
+bool IsProcessAlive(DWORD pid) {
+  UniqueHandle p(OpenProcess(SYNCHRONIZE, FALSE, pid));
+  return p && WaitForSingleObject(p.get(), 0) == WAIT_TIMEOUT;
+}
+
+void EndProcessesNamed(const char* exeName) {
+  for (DWORD pid : ProcessesNamed(exeName)) {
+    UniqueHandle p(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+    if (p) {
+      TerminateProcess(p.get(), 1);
+      WaitForSingleObject(p.get(), 5000);
+    }
+  }
+}
+
+DWORD StartBinProgram(const std::string& exeAndArguments) {
+  std::string cmd = "\"" + BinFolder() + "\\" + exeAndArguments;
+  cmd.insert(cmd.find(".exe") + 4, "\"");
+  std::vector<char> line(cmd.begin(), cmd.end());
+  line.push_back('\0');
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 0;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return pi.dwProcessId;
+}

@@ -1,0 +1,46 @@
+// A sample tool for the lifecycle tests: laid out as the catalogue lays tools out, with the real
+// launcher, a program (the windowed test program sysreg_app.exe), a registration document that
+// installs one registry value under HKEY_CURRENT_USER\Software\VantelLifeTest\<tool>, and the
+// observers the tests read: the registry, Config.ini, the shared running-tool table, processes.
+#pragma once
+
+#include "runtime/shared_data.h"
+#include "tests/support/tool_folder.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+class SampleTool {
+ public:
+  // A tool under root\App\Tools\<name> whose ID is <name>.
+  SampleTool(const std::string& root, const std::string& name);
+  ~SampleTool();
+
+  ToolFolder& folder() { return m_folder; }
+  const std::string& id() const { return m_name; }
+  // HKEY_CURRENT_USER\<KeyPath()> holds the tool's value "Setting".
+  std::string KeyPath() const { return "Software\\VantelLifeTest\\" + m_name; }
+  // The value "Setting" on the machine; "<none>" when it is absent.
+  std::string MachineSetting() const;
+  void SetMachineSetting(const std::string& value) const;
+
+  // run.ini: the program started for "app" loads and the processes that belong to the tool.
+  void UseProgram(const std::string& arguments = "-windows", int timeoutMs = 3000);
+  void AddFolder(const std::string& relative) const;  // under the application folder
+
+  TOOLRUNTIMEINFO* Record() const;  // the tool's record in the shared table, or null
+  int Launch(const std::string& items) { return m_folder.Launch(items); }
+
+ private:
+  std::string m_name;
+  ToolFolder m_folder;
+};
+
+// Identifiers of the running processes whose executable has this name.
+std::vector<DWORD> ProcessesNamed(const char* exeName);
+bool IsProcessAlive(DWORD pid);
+void EndProcessesNamed(const char* exeName);
+// Starts a program of the bin folder without waiting; its process id (0 on failure).
+DWORD StartBinProgram(const std::string& exeAndArguments);
