@@ -11,20 +11,53 @@
 #include <cstdio>
 #include <vector>
 
-// The registry key of the last register record, kept open while the next records name the same
-// key: a captured key's values follow its key record, so most records need no open at all.
+// The registry keys of the last register record and of its ancestors, kept open while the next
+// records need them: a captured key's values follow its key record and sibling keys follow each
+// other, so most records open nothing and a new key costs one open (or create) below an open
+// parent. Keys are opened level by level, created where missing, as CCommon::OpenSysKey does.
 class OpenKeyCache {
  public:
   HKEY Open(const CString& path) {
-    if (m_key && m_path.CompareNoCase(path) == 0) return m_key.get();
-    m_key.reset(CCommon::OpenSysKey(path, 1));
-    m_path = m_key ? path : CString();
-    return m_key.get();
+    HKEY root;
+    CString rest;
+    if (!CCommon::ParserSysKey(path, root, rest) || !root) return nullptr;
+    CString rootName = path.Left(path.GetLength() - rest.GetLength());
+    if (m_levels.empty() || m_levels.front().path.CompareNoCase(rootName) != 0) {
+      m_levels.clear();
+      m_levels.push_back(Level{rootName, RegKey(root)});
+    }
+    // Keep the open levels that are a prefix of path; open the rest below them.
+    CString full = rootName;
+    size_t depth = 1;
+    while (!rest.IsEmpty()) {
+      int slash = rest.Find('\\');
+      CString component = slash >= 0 ? rest.Left(slash) : rest;
+      rest = slash >= 0 ? rest.Mid(slash + 1) : CString();
+      if (component.IsEmpty()) continue;  // a doubled backslash names the same key
+      full += component + "\\";
+      if (depth < m_levels.size() && m_levels[depth].path.CompareNoCase(full) == 0) {
+        ++depth;
+        continue;
+      }
+      m_levels.resize(depth);
+      HKEY parent = m_levels.back().key.get();
+      HKEY next = nullptr;
+      if (RegOpenKeyA(parent, component, &next) != ERROR_SUCCESS &&
+          RegCreateKeyA(parent, component, &next) != ERROR_SUCCESS)
+        return nullptr;
+      m_levels.push_back(Level{full, RegKey(next)});
+      ++depth;
+    }
+    m_levels.resize(depth);
+    return m_levels.back().key.get();
   }
 
  private:
-  RegKey m_key;
-  CString m_path;
+  struct Level {
+    CString path;  // root name and components, each ended by a backslash
+    RegKey key;
+  };
+  std::vector<Level> m_levels;
 };
 
 namespace {
