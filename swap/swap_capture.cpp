@@ -33,12 +33,16 @@ bool ReadShellValue(HKEY root, const CString& subKey, const char* name, CString&
   return true;
 }
 
-// A value read whole with SHGetValue, the buffer doubled while the data does not fit.
+// A value read whole and as stored, the buffer doubled while the data does not fit. (Not with
+// SHGetValue: it hands a REG_EXPAND_SZ value back expanded and as REG_SZ, and the write-back
+// would then change the value's type and text.)
 bool ReadWholeValue(HKEY root, const CString& subKey, const char* name, DWORD& type, std::vector<BYTE>& data) {
+  RegKey key;
+  if (RegOpenKeyExA(root, subKey, 0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS) return false;
   data.assign(MAX_PATH, 0);
   for (;;) {
     DWORD size = static_cast<DWORD>(data.size());
-    LONG r = SHGetValueA(root, subKey, name, &type, data.data(), &size);
+    LONG r = RegQueryValueExA(key.get(), name, nullptr, &type, data.data(), &size);
     if (r == ERROR_SUCCESS) {
       data.resize(size);
       return true;
@@ -68,7 +72,8 @@ void CopyWithShell(const CString& from, const CString& to) {
 int CSysRegDoc::InitSwap(CVFDLNode* node, CSysRegDoc* target) {
   if (!node) node = GetClassNode("config", 1);
   if (!node) return 1;
-  if (node->GetKind() == VFDL_KIND_FOLDER || node->GetKind() == VFDL_KIND_ROOT) {
+  // Folders are walked; the root is not (it holds the "install" class as well).
+  if (node->GetKind() == VFDL_KIND_FOLDER) {
     // The children are collected first: a capture into this same document may add nodes.
     std::vector<CVFDLNode*> children;
     for (CVFDLNode* c = GetFirstChild(node, true); c; c = GetNextNode(c, true)) children.push_back(c);
@@ -170,14 +175,7 @@ int CSysRegDoc::BackupRegister(const CString& key, const char* name, CVFDLNode* 
 
 void CSysRegDoc::CaptureValue(const CString& key, const CString& name, DWORD type, const BYTE* data, DWORD size,
                               CVFDLNode* parent) {
-  CStringArray names, values;
-  names.Add("type");
-  values.Add(GetTypeString(1));
-  names.Add("key");
-  values.Add(key);
-  names.Add("name");
-  values.Add(name);
-  if (FindNodeByVar(names, values, nullptr)) return;  // the first capture wins
+  if (HasValueRecord(key, name)) return;  // the first capture wins
   CSysRegRec record;
   record.SetType(1);
   record.SetKey(key);

@@ -120,7 +120,7 @@ int CSysRegDoc::Restore(CVFDLNode* node) {
 }
 
 void CSysRegDoc::RestoreWalk(CVFDLNode* node, OpenKeyCache& keys) {
-  if (node->GetKind() == VFDL_KIND_FOLDER || node->GetKind() == VFDL_KIND_ROOT) {
+  if (node->GetKind() == VFDL_KIND_FOLDER) {  // not the root: it holds the "config" class as well
     for (CVFDLNode* c = GetFirstChild(node, true); c; c = GetNextNode(c, true)) RestoreWalk(c, keys);
   } else if (node->GetKind() == VFDL_KIND_REC) {
     RestoreRecord(*static_cast<CSysRegRec*>(node->GetData()), node->GetID(), keys);
@@ -183,7 +183,7 @@ void CSysRegDoc::RestoreRecord(const CSysRegRec& record, const CString& id, Open
 int CSysRegDoc::ResetSwap(CVFDLNode* node, int keepPermanent) {
   if (!node) node = GetClassNode("install", 1);
   if (!node) return 0;
-  if (node->GetKind() == VFDL_KIND_FOLDER || node->GetKind() == VFDL_KIND_ROOT) {
+  if (node->GetKind() == VFDL_KIND_FOLDER) {  // the root is no folder: 0, nothing deleted
     std::vector<CVFDLNode*> children;  // collected first: the walk deletes as it goes
     for (CVFDLNode* c = GetFirstChild(node, true); c; c = GetNextNode(c, true)) children.push_back(c);
     for (CVFDLNode* c : children) ResetSwap(c, keepPermanent);

@@ -124,6 +124,21 @@ void CSysRegDoc::UnindexRecord(CVFDLNode* node) {
   }
 }
 
+bool CSysRegDoc::HasValueRecord(const CString& key, const CString& name) {
+  CVFDLNode* install = GetClassNode("install", 1);
+  auto byKey = m_varIndex.find(IndexKey("key", key));
+  auto byName = m_varIndex.find(IndexKey("name", name));
+  if (!install || byKey == m_varIndex.end() || byName == m_varIndex.end()) return false;
+  const auto& candidates = byKey->second.size() < byName->second.size() ? byKey->second : byName->second;
+  for (CVFDLNode* node : candidates) {
+    auto* rec = static_cast<CSysRegRec*>(node->GetData());
+    if (rec->GetType() == 1 && rec->HasVar("name") && rec->GetKey().CompareNoCase(key) == 0 &&
+        rec->GetName().CompareNoCase(name) == 0 && IsWithin(node, install))
+      return true;
+  }
+  return false;
+}
+
 bool CSysRegDoc::IsWithin(const CVFDLNode* node, const CVFDLNode* start) const {
   for (const CVFDLNode* n = node; n; n = const_cast<CSysRegDoc*>(this)->GetParentNode(const_cast<CVFDLNode*>(n)))
     if (n == start) return true;
@@ -167,29 +182,30 @@ CVFDLNode* CSysRegDoc::FindNodeByVar(const CStringArray& names, const CStringArr
   if (kind == VFDL_KIND_REC) return Matches(static_cast<CVFDLRec*>(start->GetData()), names, values, pairs) ? start : nullptr;
   if (kind != VFDL_KIND_FOLDER && kind != VFDL_KIND_ROOT) return nullptr;
 
-  if (pairs == 0) {  // any record: the first one below start, in document order
-    CPtrArray below;
-    BrowseNode(start, below);
-    for (int i = 0; i < below.GetSize(); ++i)
-      if (static_cast<CVFDLNode*>(below[i])->GetKind() == VFDL_KIND_REC) return static_cast<CVFDLNode*>(below[i]);
-    return nullptr;
-  }
-  // The candidates of the most selective pair, checked against every pair.
+  // The candidates of the most selective pair, checked against every pair. An absent variable
+  // reads as empty, so a pair with an empty value also matches records that lack the variable,
+  // which the index does not hold: only pairs with a value narrow the candidates.
   const std::unordered_set<CVFDLNode*>* candidates = nullptr;
   for (int i = 0; i < pairs; ++i) {
+    if (values[i].IsEmpty()) continue;
     auto it = m_varIndex.find(IndexKey(names[i], values[i]));
-    if (it == m_varIndex.end()) {
-      candidates = nullptr;
-      break;
-    }
+    if (it == m_varIndex.end()) return nullptr;
     if (!candidates || it->second.size() < candidates->size()) candidates = &it->second;
   }
-  CVFDLNode* first = nullptr;
-  if (candidates) {
-    for (CVFDLNode* node : *candidates) {
-      if (first && !IsBefore(node, first)) continue;
-      if (Matches(static_cast<CVFDLRec*>(node->GetData()), names, values, pairs) && IsWithin(node, start)) first = node;
+  if (!candidates) {  // nothing to narrow by: the first matching record below start, in document order
+    CPtrArray below;
+    BrowseNode(start, below);
+    for (int i = 0; i < below.GetSize(); ++i) {
+      auto* node = static_cast<CVFDLNode*>(below[i]);
+      if (node->GetKind() == VFDL_KIND_REC && Matches(static_cast<CVFDLRec*>(node->GetData()), names, values, pairs))
+        return node;
     }
+    return nullptr;
+  }
+  CVFDLNode* first = nullptr;
+  for (CVFDLNode* node : *candidates) {
+    if (first && !IsBefore(node, first)) continue;
+    if (Matches(static_cast<CVFDLRec*>(node->GetData()), names, values, pairs) && IsWithin(node, start)) first = node;
   }
   return first;
 }

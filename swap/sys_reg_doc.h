@@ -63,7 +63,7 @@ class VANTEL_API CSysRegDoc : public CVFDLDoc {
   CVFDLNode* GetClassNode(const CString& className, int create);
   // The first record in document order at or below start (null: the "install" class, created
   // if missing) whose variables names[i] equal values[i] ignoring case, for every i below the
-  // smaller of the two sizes. No pairs: the first record.
+  // smaller of the two sizes; an absent variable reads as empty. No pairs: the first record.
   CVFDLNode* FindNodeByVar(const CStringArray& names, const CStringArray& values, CVFDLNode* start);
   // The first record of the type whose variable name equals value ignoring case.
   CVFDLNode* FindNodeByVar(int type, const CString& name, const CString& value, CVFDLNode* start);
@@ -104,6 +104,11 @@ class VANTEL_API CSysRegDoc : public CVFDLDoc {
   void RestoreWalk(CVFDLNode* node, class OpenKeyCache& keys);
   void RestoreRecord(const CSysRegRec& record, const CString& id, OpenKeyCache& keys);
   CString StorageFolder(const CString& id) const;
+
+  // Whether the "install" class holds the record of this registry value (key and name ignoring
+  // case). Only records with a "name" variable count: a whole-key record also reads "" for
+  // "name", but it does not hold the key's default value.
+  bool HasValueRecord(const CString& key, const CString& name);
 
   void IndexRecord(CVFDLNode* node);
   void UnindexRecord(CVFDLNode* node);
