@@ -3,7 +3,6 @@
 #include "platform/xformat.h"
 #include "platform/xml_io.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -193,15 +192,11 @@ int CVFDLDoc::InitVFDLDoc(CVFDLNode* node) {
   if (node) return Owns(node) ? 1 : 0;
   const XmlElement* content = GetContent();
   if (!content) return GetRootNode() ? 1 : 0;
-  LARGE_INTEGER f, a, b, c; QueryPerformanceFrequency(&f); QueryPerformanceCounter(&a);
   if (!BuildTree(*content)) {
     ClearTree();
     return 0;
   }
-  QueryPerformanceCounter(&b);
   DropContent();
-  QueryPerformanceCounter(&c);
-  if (getenv("XMLPROBE")) printf("build %.3f drop %.3f\n", double(b.QuadPart - a.QuadPart) / f.QuadPart, double(c.QuadPart - b.QuadPart) / f.QuadPart);
   return 1;
 }
 

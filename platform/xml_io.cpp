@@ -12,7 +12,6 @@
 #include <vector>
 
 namespace {
-int g_probe = 0;
 
 // MinGW's headers declare the SAX interfaces of MSXML 3.0 but its uuid library has neither
 // their identifiers nor the classes, so they are spelled out here.
@@ -77,19 +76,19 @@ void AppendWide(std::wstring& out, const char* text, int length) {
   out.resize(at + (n > 0 ? n : 0));
 }
 
-// Short texts (names, values such as "register" or "1", time stamps, the white space between
-// elements) repeat all through a document. Each is converted once and then shared: CString
-// copies share their buffer, so a repeated text costs no allocation. A small table indexed by a
-// hash of the text; a slot holds the last text that landed in it.
+// Short texts (names, values such as "register" or "1", time stamps) and the white space between
+// elements repeat all through a document. Each is converted once and then shared: CString copies
+// share their buffer, so a repeated text costs no allocation. A small table indexed by a hash of
+// the text; a slot holds the last text that landed in it. Longer texts (keys, Base64 values) are
+// rarely repeated and are converted each time.
 class TextCache {
  public:
-  static constexpr size_t kLongest = 64;
-
   CString Get(const wchar_t* text, size_t length, Narrower& narrow) {
     if (length == 0) return CString();
-    if (length > kLongest) return narrow(text, length);
-    unsigned hash = 2166136261u;
-    for (size_t i = 0; i < length; ++i) hash = (hash ^ text[i]) * 16777619u;
+    if (length > kLongest || (length > kShort && !IsSpace(text, length))) return narrow(text, length);
+    // Texts that differ mostly differ in their length or at either end (counters, IDs, times).
+    const size_t hash = length * 31 + text[0] * 7 + text[length / 2] * 17 + text[length - 1] * 131 +
+                        (length > 1 ? text[length - 2] * 3 : 0);
     Slot& slot = m_slots[hash % kSlots];
     if (slot.text.size() != length || wmemcmp(slot.text.data(), text, length) != 0) {
       slot.text.assign(text, length);
@@ -99,7 +98,14 @@ class TextCache {
   }
 
  private:
+  static constexpr size_t kShort = 24;    // every text up to this length
+  static constexpr size_t kLongest = 64;  // white space up to this length
   static constexpr size_t kSlots = 509;
+  static bool IsSpace(const wchar_t* text, size_t length) {
+    for (size_t i = 0; i < length; ++i)
+      if (text[i] != L' ' && text[i] != L'\n' && text[i] != L'\t' && text[i] != L'\r') return false;
+    return true;
+  }
   struct Slot {
     std::wstring text;
     CString narrow;
@@ -150,7 +156,6 @@ class TreeBuilder final : public ISAXContentHandler, public ISAXErrorHandler {
   HRESULT WINAPI endPrefixMapping(const wchar_t*, int) override { return S_OK; }
   HRESULT WINAPI startElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* qname, int qnameLength,
                               ISAXAttributes* attributes) override {
-    if (g_probe == 1) return S_OK;
     // A second root element ends the parse here (the parser reports it too).
     if (m_failed || (m_open.empty() && m_root)) return Fail();
     // Exceptions must not travel into the parser: a failure to allocate ends the parse.
@@ -161,7 +166,6 @@ class TreeBuilder final : public ISAXContentHandler, public ISAXErrorHandler {
     }
   }
   HRESULT WINAPI endElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int) override {
-    if (g_probe == 1) return S_OK;
     if (m_failed || m_open.empty()) return Fail();
     try {
       std::wstring& text = m_texts[m_open.size() - 1];
@@ -173,7 +177,6 @@ class TreeBuilder final : public ISAXContentHandler, public ISAXErrorHandler {
     }
   }
   HRESULT WINAPI characters(const wchar_t* chars, int length) override {
-    if (g_probe == 1) return S_OK;
     if (m_failed) return E_FAIL;
     if (m_open.empty() || length <= 0) return S_OK;
     try {
@@ -603,10 +606,7 @@ bool ReadXmlFile(const CString& path, std::unique_ptr<XmlElement>& root) {
   ComPtr<IStream> stream;
   if (FAILED(SHCreateStreamOnFileA(path, STGM_READ | STGM_SHARE_DENY_WRITE, stream.receive())) || !stream)
     return false;
-  g_probe = getenv("XMLPROBE") ? atoi(getenv("XMLPROBE")) : 0;
-  bool ok = Parse(stream.get(), root);
-  g_probe = 0;
-  return ok;
+  return Parse(stream.get(), root);
 }
 
 bool ParseXmlText(const CString& text, std::unique_ptr<XmlElement>& root) {

@@ -123,8 +123,8 @@ SIZE_T CommittedBytes() {
 }
 
 // Some MSXML writers keep the whole text of each document they save; saving a document over and
-// over must not make the process grow.
-TEST_F(DocFile, RepeatedSavesKeepNoMemory) {
+// over must not make the process grow, nor loading it over and over.
+TEST_F(DocFile, RepeatedSavesAndLoadsKeepNoMemory) {
   CVFDLDoc doc;
   ASSERT_EQ(doc.NewXMLDoc(Path("m.xml").c_str(), 0, 0), 1);
   doc.InitVFDLDoc(nullptr);
@@ -133,9 +133,22 @@ TEST_F(DocFile, RepeatedSavesKeepNoMemory) {
   rec.SetVarValue("key", "HKEY_CURRENT_USER\\Software\\Some\\Longer\\Path\\For\\Volume");
   for (int i = 0; i < 2000; ++i) doc.AddRec(doc.GetRootNode(), &rec, 0xFFFF);
   ASSERT_EQ(doc.SaveXMLDoc(0), 1);
+  {
+    CVFDLDoc loaded;  // the first load sets up what every later one reuses
+    ASSERT_EQ(loaded.LoadXMLDoc(Path("m.xml").c_str()), 4);
+    ASSERT_EQ(loaded.InitVFDLDoc(nullptr), 1);
+  }
   SIZE_T before = CommittedBytes();
   for (int i = 0; i < 10; ++i) ASSERT_EQ(doc.SaveXMLDoc(0), 1);
   EXPECT_LT(CommittedBytes() - before, 4u << 20);  // a leak of the text would be about 30 MB
+  before = CommittedBytes();
+  for (int i = 0; i < 20; ++i) {
+    CVFDLDoc loaded;
+    ASSERT_EQ(loaded.LoadXMLDoc(Path("m.xml").c_str()), 4);
+    ASSERT_EQ(loaded.InitVFDLDoc(nullptr), 1);
+    ASSERT_EQ(loaded.GetNodeCount(), 2001);
+  }
+  EXPECT_LT(CommittedBytes() - before, 1u << 20);  // the parsed elements alone are about 0.5 MB a load
 }
 
 // Loads and saves on a thread whose COM state is `mode` (-1: none), then reports whether the

@@ -48,6 +48,78 @@ TEST(RoundTrip, RandomTreesReadBackUnchanged) {
   }
 }
 
+// Every kind of character a field may hold, in every field that is written as an attribute and
+// in every one written as element text: markup characters and quotes, CR, LF, tab, control
+// characters, characters of code page 936 (other characters in other code pages), a lead byte
+// without its trail byte. What XML carries is written plain (MSXML escapes it), the rest in
+// Base64; either way it reads back byte for byte.
+TEST(RoundTrip, EveryKindOfCharacterInEveryField) {
+  ScratchFolder dir("doctree");
+  const std::string path = dir / "chars.xml";
+  const std::vector<std::string> texts = {
+      "<", ">", "&", "\"", "'", "<&>\"'", "]]>", "&amp;", "&#13;", "<!-- x -->", "a=\"b\"", "  both ends  ",
+      "tab\there", "line\nfeed", "cr\rhere", "cr\r\nlf", "\n", "\t", "\r", "ctl\x01", "\x1F", "del\x7F", "\x0B\x0C",
+      "\xD6\xD0\xCE\xC4", "\xD7\xA2\xB2\xE1\xB1\xED <&> \"\xB0\xA1\"", "\xB0", "x\xB0", "\xA1\xA1\t\n\xA1\xA1",
+      "HKEY_CURRENT_USER\\Software\\A&B <x>", "\x80\xFF"};
+  CVFDLDoc doc;
+  ASSERT_EQ(doc.NewXMLDoc(path.c_str(), 0, 0), 1);
+  ASSERT_EQ(doc.InitVFDLDoc(nullptr), 1);
+  doc.SetAutoSaveFlag(0);
+  CVFDLFolder folder;
+  folder.SetAlias("f");
+  CVFDLNode* parent = doc.GetNodeByID(doc.AddFolder(doc.GetRootNode(), &folder, 0xFFFF));
+  for (const std::string& t : texts) {
+    const CString text(t.c_str());
+    CVFDLRec rec;
+    rec.SetAlias(text);
+    rec.SetName(text);
+    rec.SetSubject(text);
+    rec.SetAbstract(text);
+    rec.SetVarValue(text, text);
+    rec.SetVarValue("plain", text);
+    CVFPageArray pages;
+    pages.Add(CVFPage{text, text, text});
+    rec.SetPageList(pages);
+    ASSERT_FALSE(doc.AddRec(parent, &rec, 0xFFFF).IsEmpty());
+    folder.SetAlias(text);
+    folder.SetSubject(text);
+    ASSERT_FALSE(doc.AddFolder(parent, &folder, 0xFFFF).IsEmpty());
+  }
+  ASSERT_EQ(doc.SaveXMLDoc(0), 1);
+  CVFDLDoc loaded;
+  Load(loaded, path);
+  EXPECT_EQ(Describe(loaded, loaded.GetRootNode()), Describe(doc, doc.GetRootNode()));
+  const std::string file = ReadTextFile(path);
+  ASSERT_EQ(loaded.SaveXMLDoc(0), 1);
+  EXPECT_EQ(ReadTextFile(path), file);
+
+  // Markup went in plain, escaped; the texts XML cannot carry went in Base64.
+  EXPECT_NE(file.find("alias=\"&lt;&amp;&gt;&quot;'\""), std::string::npos);
+  EXPECT_NE(file.find("<subject>&lt;&amp;&gt;\"'</subject>"), std::string::npos);
+  EXPECT_NE(file.find("alias-base64=\"dGFiCWhlcmU=\""), std::string::npos);  // "tab\there"
+  EXPECT_NE(file.find("<subject>tab\there</subject>"), std::string::npos);
+  EXPECT_NE(file.find("<subject encoding=\"base64\">Y3RsAQ==</subject>"), std::string::npos);  // "ctl\x01"
+  if (GetACP() == 936) {  // 中文 in UTF-8
+    EXPECT_NE(file.find("alias=\"\xE4\xB8\xAD\xE6\x96\x87\""), std::string::npos);
+  }
+}
+
+TEST(HandWritten, NewIdsCountOnFromNextId) {
+  ScratchFolder dir("doctree");
+  std::string path = dir / "n.xml";
+  WriteTextFile(path, "<vfdl nextid=\"50\"><record id=\"7\"/><folder id=\"12\"/></vfdl>");
+  CVFDLDoc doc;
+  Load(doc, path);
+  CVFDLRec rec;
+  EXPECT_EQ(Show(doc.AddRec(doc.GetRootNode(), &rec, 0xFFFF)), "50");
+  ASSERT_EQ(doc.SaveXMLDoc(0), 1);
+  EXPECT_NE(ReadTextFile(path).find("nextid=\"51\""), std::string::npos);
+  WriteTextFile(path, "<vfdl nextid=\"5\"><record id=\"7\"/></vfdl>");  // IDs of the file win over a low nextid
+  CVFDLDoc low;
+  Load(low, path);
+  EXPECT_EQ(Show(low.AddRec(low.GetRootNode(), &rec, 0xFFFF)), "8");
+}
+
 // The first child, in order, whose alias folds to the same key: found by walking.
 CVFDLNode* WalkForAlias(CVFTree& tree, CVFDLNode* parent, const CString& alias) {
   for (CVFDLNode* c = tree.GetFirstChild(parent); c; c = tree.GetNextNode(c))
