@@ -31,6 +31,7 @@ CString PlatformFolder() {
 }
 
 CString ReadKey(const CString& file, const CString& section, const char* key) {
+  RequestFileLock lock;
   char buf[MAX_PATH] = "";
   GetPrivateProfileStringA(section, key, "", buf, sizeof buf, file);
   return buf;
@@ -196,7 +197,11 @@ CString GetRequestFile() { return PlatformFolder() + "\\data\\right.ini"; }
 CString WriteRequest(const RIGHTREQUEST& r) {
   CString file = GetRequestFile();
   CreateDirectoryA(PlatformFolder() + "\\data", nullptr);
-  srand(GetTickCount());
+  // The tick count alone gives two callers of the same millisecond the same section; the
+  // process and thread make their draws differ. The draw and the first write happen under the
+  // file's lock, so no two callers claim one section.
+  srand(GetTickCount() ^ (GetCurrentProcessId() << 16) ^ GetCurrentThreadId());
+  RequestFileLock lock;
   CString section;
   do {
     section.Format("%06x", rand());
@@ -215,6 +220,20 @@ CString WriteRequest(const RIGHTREQUEST& r) {
   put("environment", EscapeEnvironment(r.strEnvironment));
   WritePrivateProfileStringA(section, "status", "ready", file);
   return section;
+}
+
+RequestFileLock::RequestFileLock() : m_mutex(nullptr), m_owned(false) {
+  OpenSecurity security;
+  m_mutex = CreateMutexA(&security.sa, FALSE, "velmora.qor.right.file");
+  if (m_mutex) {
+    DWORD r = WaitForSingleObject(m_mutex, 5000);
+    m_owned = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+  }
+}
+
+RequestFileLock::~RequestFileLock() {
+  if (m_owned) ReleaseMutex(m_mutex);
+  if (m_mutex) CloseHandle(m_mutex);
 }
 
 UINT __cdecl LaunchBroker(void* brokerProgram) {
@@ -259,6 +278,7 @@ CString UnescapeEnvironment(const CString& text) {
 }
 
 RIGHTREQUEST ReadRequest(const CString& file, const CString& section) {
+  RequestFileLock lock;
   RIGHTREQUEST r;
   r.strLibrary = ReadKey(file, section, "library");
   r.strFunction = ReadKey(file, section, "function");

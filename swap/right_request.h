@@ -62,3 +62,19 @@ CString EscapeEnvironment(const CString& text);
 CString UnescapeEnvironment(const CString& text);
 // Reads the request in a section of a request file (the broker's side).
 RIGHTREQUEST ReadRequest(const CString& file, const CString& section);
+
+// Held while a process reads or writes the request file. A profile file is rewritten whole on
+// every change, so a caller writing its request while the broker writes an answer could
+// otherwise lose one of the two; the named mutex "velmora.qor.right.file" (open to every account)
+// serialises them across processes.
+class RequestFileLock {
+ public:
+  RequestFileLock();
+  ~RequestFileLock();
+  RequestFileLock(const RequestFileLock&) = delete;
+  RequestFileLock& operator=(const RequestFileLock&) = delete;
+
+ private:
+  HANDLE m_mutex;
+  bool m_owned;
+};

@@ -16,12 +16,14 @@ const char kRequestEvent[] = "velmora.qor.right";
 const DWORD kIdleExitMs = 10 * 60 * 1000;
 
 CString ReadStatus(const CString& file, const CString& section) {
+  RequestFileLock lock;
   char buf[64] = "";
   GetPrivateProfileStringA(section, "status", "", buf, sizeof buf, file);
   return buf;
 }
 
 void Answer(const CString& file, const CString& section, bool success, int result) {
+  RequestFileLock lock;
   CString number;
   number.Format("%d", result);
   if (success) WritePrivateProfileStringA(section, "result", number, file);
@@ -30,7 +32,11 @@ void Answer(const CString& file, const CString& section, bool success, int resul
 
 void ServeReadyRequests(const CString& file, const CString& platform, const CString& libFolder) {
   std::vector<char> names(65536);
-  DWORD n = GetPrivateProfileSectionNamesA(names.data(), static_cast<DWORD>(names.size()), file);
+  DWORD n;
+  {
+    RequestFileLock lock;
+    n = GetPrivateProfileSectionNamesA(names.data(), static_cast<DWORD>(names.size()), file);
+  }
   std::vector<CString> sections;
   for (const char* p = names.data(); p < names.data() + n && *p; p += lstrlenA(p) + 1) sections.push_back(p);
   for (const CString& section : sections) {
