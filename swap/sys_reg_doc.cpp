@@ -13,14 +13,24 @@ namespace {
 const char* const kTypeWords[] = {"register", "library", "file", "association", "firewall", "service"};
 const char* const kReplaceWords[] = {"always", "none", "ask", "new"};
 
-// The index key of a variable: its name, a NUL, and its value in lower case (the values are
-// compared ignoring case; candidates are checked again with the real comparison).
+// The index key of a variable: its name, a NUL, and its value with ASCII letters in lower case,
+// the folding of the runtime's case-insensitive comparison; the second byte of a double-byte
+// character is never folded. Candidates are checked again with the real comparison.
 std::string IndexKey(const CString& name, const CString& value) {
-  CString folded = value;
-  folded.MakeLower();
-  std::string key(name.c_str(), name.GetLength());
+  std::string key;
+  key.reserve(name.GetLength() + 1 + value.GetLength());
+  key.append(name.c_str(), name.GetLength());
   key.push_back('\0');
-  key.append(folded.c_str(), folded.GetLength());
+  const char* v = value.c_str();
+  for (int i = 0, n = value.GetLength(); i < n; ++i) {
+    char c = v[i];
+    if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < n) {
+      key.push_back(c);
+      key.push_back(v[++i]);
+      continue;
+    }
+    key.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+  }
   return key;
 }
 
@@ -167,7 +177,9 @@ CString CSysRegDoc::GetFullPath(const CString& path) const {
 CVFDLNode* CSysRegDoc::GetClassNode(const CString& className, int create) {
   CVFDLNode* root = GetRootNode();
   if (!root) return nullptr;
-  if (CVFDLNode* node = GetNode(root->GetPos(), className)) return node;
+  // The class folder is the root's child of that alias (what GetNode(root position, alias)
+  // answers, without composing and parsing the root's position on every capture).
+  if (CVFDLNode* node = FindChild(root, className)) return node;
   if (!create) return nullptr;
   CVFDLFolder folder;
   folder.SetAlias(className);
