@@ -1,3 +1,6 @@
+// The steps of one swap in, timed one by one: "swap_profile <swap folder>" after swap_bench has
+// prepared that folder. Prints the time of the copy, each document load, the reset, the capture
+// and clear, the write-back, the save and the clean-up.
 #include "platform/afx_module.h"
 #include "platform/xfs_operation.h"
 #include "swap/sys_reg_doc.h"
