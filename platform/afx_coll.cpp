@@ -42,8 +42,7 @@ void CStringArray::SetSize(int nNewSize, int nGrowBy) {
     return;
   }
   if (nNewSize > m_nMaxSize) {
-    int grow = m_nGrowBy ? m_nGrowBy : (m_nSize / 8 < 4 ? 4 : (m_nSize / 8 > 1024 ? 1024 : m_nSize / 8));
-    int newMax = nNewSize < m_nMaxSize + grow ? m_nMaxSize + grow : nNewSize;
+    int newMax = GrownCapacity(m_nSize, m_nMaxSize, m_nGrowBy, nNewSize);
     // A CString is one pointer with no self-references, so its bytes may be moved as they are.
     auto* p = static_cast<CString*>(realloc(static_cast<void*>(m_pData), sizeof(CString) * newMax));
     if (!p) throw std::bad_alloc();

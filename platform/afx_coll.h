@@ -273,6 +273,14 @@ static_assert(sizeof(CMapStringToString::CAssoc) == 16, "association layout");
 static_assert(sizeof(CMapStringToPtr::CAssoc) == 16, "association layout");
 static_assert(offsetof(CMapStringToString::CAssoc, key) == 8, "association key offset");
 
+// ---- shared by the arrays ----
+// The capacity an array grows to for nNewSize elements: the requested growth step, or an eighth
+// of the size (at least 4, at most 1024) when none was set, as the framework grows its arrays.
+inline int GrownCapacity(int nSize, int nMaxSize, int nGrowBy, int nNewSize) {
+  int grow = nGrowBy ? nGrowBy : (nSize / 8 < 4 ? 4 : (nSize / 8 > 1024 ? 1024 : nSize / 8));
+  return nNewSize < nMaxSize + grow ? nMaxSize + grow : nNewSize;
+}
+
 // ---- template members ----
 template <typename T>
 void CScalarArray<T>::SetSize(int nNewSize, int nGrowBy) {
@@ -284,8 +292,7 @@ void CScalarArray<T>::SetSize(int nNewSize, int nGrowBy) {
     return;
   }
   if (nNewSize > m_nMaxSize) {
-    int grow = m_nGrowBy ? m_nGrowBy : (m_nSize / 8 < 4 ? 4 : (m_nSize / 8 > 1024 ? 1024 : m_nSize / 8));
-    int newMax = nNewSize < m_nMaxSize + grow ? m_nMaxSize + grow : nNewSize;
+    int newMax = GrownCapacity(m_nSize, m_nMaxSize, m_nGrowBy, nNewSize);
     T* p = static_cast<T*>(realloc(m_pData, sizeof(T) * newMax));
     if (!p) throw std::bad_alloc();
     m_pData = p;

@@ -1,6 +1,7 @@
 #include "tests/lifecycle/lifecycle_support.h"
 
 #include "platform/handles.h"
+#include "tests/support/dialog_answerer.h"
 #include "tests/support/shared_table.h"
 
 #include <shlwapi.h>
@@ -103,4 +104,17 @@ DWORD StartBinProgram(const std::string& exeAndArguments) {
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
   return pi.dwProcessId;
+}
+
+int LaunchAnswering(SampleTool& tool, const std::string& items, const char* button, std::string* question) {
+  HANDLE launcher = tool.folder().Start(items);
+  if (!launcher) return -1;
+  DialogAnswerer answer(button, 20000, GetProcessId(launcher));
+  bool answered = answer.Wait();
+  WaitForSingleObject(launcher, 60000);
+  DWORD code = 99;
+  GetExitCodeProcess(launcher, &code);
+  CloseHandle(launcher);
+  if (question) *question = answered ? answer.Text() : std::string();
+  return static_cast<int>(code);
 }

@@ -38,6 +38,12 @@ class SampleTool {
   ToolFolder m_folder;
 };
 
+// Runs the tool's launcher, answers the one question it asks with `button` (pressed in the real
+// dialog of the launcher's process) and returns the launcher's exit code; `question` receives the
+// question's text (empty when none was asked).
+int LaunchAnswering(SampleTool& tool, const std::string& items, const char* button,
+                    std::string* question = nullptr);
+
 // Identifiers of the running processes whose executable has this name.
 std::vector<DWORD> ProcessesNamed(const char* exeName);
 bool IsProcessAlive(DWORD pid);

@@ -110,28 +110,12 @@ TEST_F(Lifecycle, StrayProcessesAreClosedOnlyWhenTheUserAgrees) {
   DWORD b = StartBinProgram("sysreg_app.exe -windows");
   ASSERT_TRUE(a && b);
   Sleep(500);
-  {
-    HANDLE launcher = tool.folder().Start("/load");
-    ASSERT_NE(launcher, nullptr);
-    DialogAnswerer no("No", 20000, GetProcessId(launcher));
-    EXPECT_TRUE(no.Wait());
-    EXPECT_NE(no.Text().find("lifestray"), std::string::npos);
-    WaitForSingleObject(launcher, 30000);
-    DWORD code = 9;
-    GetExitCodeProcess(launcher, &code);
-    CloseHandle(launcher);
-    EXPECT_EQ(code, 0u);
-    EXPECT_TRUE(IsProcessAlive(a) && IsProcessAlive(b));
-    EXPECT_EQ(tool.MachineSetting(), "machine");  // no registration touched
-  }
-  HANDLE launcher = tool.folder().Start("/load");
-  DialogAnswerer yes("Yes", 20000, GetProcessId(launcher));
-  EXPECT_TRUE(yes.Wait());
-  WaitForSingleObject(launcher, 30000);
-  DWORD code = 9;
-  GetExitCodeProcess(launcher, &code);
-  CloseHandle(launcher);
-  EXPECT_EQ(code, 1u);
+  std::string question;
+  EXPECT_EQ(LaunchAnswering(tool, "/load", "No", &question), 0);
+  EXPECT_NE(question.find("lifestray"), std::string::npos) << question;
+  EXPECT_TRUE(IsProcessAlive(a) && IsProcessAlive(b));
+  EXPECT_EQ(tool.MachineSetting(), "machine");  // no registration touched
+  EXPECT_EQ(LaunchAnswering(tool, "/load", "Yes"), 1);
   EXPECT_FALSE(IsProcessAlive(a));
   EXPECT_FALSE(IsProcessAlive(b));
   EXPECT_EQ(ProcessesNamed("sysreg_app.exe").size(), 1u);  // the tool's own, started by the load

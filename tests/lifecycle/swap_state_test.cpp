@@ -15,21 +15,6 @@ class SwapState : public ::testing::Test {
  protected:
   void SetUp() override { LoadedSharedTable()->hMainWnd = nullptr; }
 
-  // Runs the launcher and answers its one question with `button`; returns its exit code.
-  static int LaunchAnswering(SampleTool& tool, const std::string& items, const char* button,
-                             std::string* question = nullptr) {
-    HANDLE launcher = tool.folder().Start(items);
-    if (!launcher) return -1;
-    DialogAnswerer answer(button, 20000, GetProcessId(launcher));
-    bool answered = answer.Wait();
-    WaitForSingleObject(launcher, 60000);
-    DWORD code = 99;
-    GetExitCodeProcess(launcher, &code);
-    CloseHandle(launcher);
-    if (question) *question = answered ? answer.Text() : std::string();
-    return static_cast<int>(code);
-  }
-
   ScratchFolder m_root{"state"};
 };
 
