@@ -44,7 +44,7 @@ vantel_start_display() {
 
 # One persistent wineserver for the run: each Wine start then takes about 0.1 s, not 0.5 s.
 vantel_start_wineserver() {
-  wineserver -p
+  wineserver -p 2>/dev/null || true   # already running for this prefix: use that one
   wine cmd /c exit >/dev/null 2>&1 || true   # warm the prefix's services up once
 }
 
