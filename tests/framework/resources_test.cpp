@@ -3,6 +3,7 @@
 #include "platform/afx.h"
 #include "resources/resource_ids.h"
 #include "tests/support/dialog_answerer.h"
+#include "tests/support/resource_library.h"
 #include "tests/support/test_paths.h"
 
 #include <gtest/gtest.h>
@@ -13,18 +14,8 @@ namespace {
 
 class ResourceLibrary : public ::testing::Test {
  protected:
-  void SetUp() override {
-    m_lib = LoadLibraryA((BinFolder() + "\\Parlance10.dll").c_str());
-    ASSERT_NE(m_lib, nullptr);
-    m_previous = AfxGetResourceHandle();
-    AfxSetResourceHandle(m_lib);
-  }
-  void TearDown() override {
-    AfxSetResourceHandle(m_previous);
-    if (m_lib) FreeLibrary(m_lib);
-  }
-  HMODULE m_lib = nullptr;
-  HINSTANCE m_previous = nullptr;
+  void SetUp() override { ASSERT_NE(m_resources.get(), nullptr); }
+  ScopedResourceLibrary m_resources;
 };
 
 TEST_F(ResourceLibrary, EveryMessageStringIsPresent) {

@@ -7,6 +7,7 @@
 #include "swap/right_request.h"
 #include "tests/lifecycle/lifecycle_support.h"
 #include "tests/support/dialog_answerer.h"
+#include "tests/support/resource_library.h"
 
 #include <gtest/gtest.h>
 
@@ -34,8 +35,6 @@ RIGHTREQUEST FunctionRequest(const std::string& library, const char* function) {
 class Broker : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_resources = LoadLibraryA((BinFolder() + "\\Parlance10.dll").c_str());
-    AfxSetResourceHandle(m_resources);
     SetUserAdminForTest(0);
     DeleteFileA(GetRequestFile());
   }
@@ -43,12 +42,11 @@ class Broker : public ::testing::Test {
     SetUserAdminForTest(-1);
     EndProcessesNamed("QORRIGHT.exe");
     DeleteFileA(GetRequestFile());
-    AfxSetResourceHandle(AfxGetInstanceHandle());
   }
   // A function every broker may call: a library inside the platform folder.
   RIGHTREQUEST Allowed() const { return FunctionRequest(BinFolder() + "\\skinmagic_fixture.dll", "ExitSkinMagicLib"); }
 
-  HMODULE m_resources = nullptr;
+  ScopedResourceLibrary m_resources;
 };
 
 TEST_F(Broker, TwoCallersAtOnceLaunchOneBrokerAfterOneNotice) {

@@ -6,6 +6,8 @@
 #include "tests/support/dialog_answerer.h"
 #include "tests/support/test_paths.h"
 
+#include "tests/support/resource_library.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -30,14 +32,6 @@ struct CountingTask : CProgressTask {
 
 class ProgressDlgTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    m_previous = AfxGetResourceHandle();
-    AfxSetResourceHandle(m_resources);
-  }
-  void TearDown() override {
-    AfxSetResourceHandle(m_previous);
-    FreeLibrary(m_resources);
-  }
   // Runs a dialog with a counting task, a 50 ms interval and the given time-out.
   INT_PTR Run(int completeOn, DWORD timeoutMs) {
     m_runs = 0;
@@ -49,8 +43,7 @@ class ProgressDlgTest : public ::testing::Test {
     return m_dialog->DoModal();
   }
 
-  HMODULE m_resources = LoadLibraryA((BinFolder() + "\\Parlance10.dll").c_str());
-  HINSTANCE m_previous = nullptr;
+  ScopedResourceLibrary m_resources;
   std::unique_ptr<CProgressDlg> m_dialog;
   CProgressDlg* m_raw = nullptr;
   int m_runs = 0;

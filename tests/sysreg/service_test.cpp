@@ -6,6 +6,8 @@
 #include "tests/support/test_paths.h"
 #include "tests/sysreg/sysreg_helpers.h"
 
+#include "tests/support/resource_library.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -69,19 +71,10 @@ struct DialogWatch {
 
 class ServiceTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    m_previous = AfxGetResourceHandle();
-    AfxSetResourceHandle(m_resources);
-  }
-  void TearDown() override {
-    AfxSetResourceHandle(m_previous);
-    FreeLibrary(m_resources);
-  }
   static std::string Config(const std::string& name) { return RegQuery("HKLM\\" + kServices + name); }
 
   std::string m_image = BinFolder() + "\\sysreg_service.exe";
-  HMODULE m_resources = LoadLibraryA((BinFolder() + "\\Parlance10.dll").c_str());
-  HINSTANCE m_previous = nullptr;
+  ScopedResourceLibrary m_resources;
 };
 
 TEST_F(ServiceTest, DefaultsGiveAStartedOwnProcessServiceDeletedWithoutDialog) {
