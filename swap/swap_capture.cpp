@@ -5,8 +5,11 @@
 // forgets the record of the same ID.
 #include "platform/crush_file.h"
 #include "platform/handles.h"
+#include "platform/worker_pool.h"
+#include "platform/worker_thread.h"
 #include "platform/xfs_operation.h"
 #include "platform/xformat.h"
+#include "swap/key_snapshot.h"
 #include "swap/sys_reg_doc.h"
 #include "sysreg/common.h"
 
@@ -50,6 +53,13 @@ bool ReadWholeValue(HKEY root, const CString& subKey, const char* name, DWORD& t
     if (r != ERROR_MORE_DATA || data.size() > (64u << 20)) return false;
     data.assign(data.size() * 2 > size ? data.size() * 2 : size, 0);
   }
+}
+
+// Whether a sub-path names its root itself ("", or nothing but backslashes).
+bool IsRootPath(const CString& subKey) {
+  for (int i = 0; i < subKey.GetLength(); ++i)
+    if (subKey[i] != '\\') return false;
+  return true;
 }
 
 void DeleteWithShell(const CString& path) {
@@ -104,9 +114,22 @@ void CSysRegDoc::SwapRecord(CSysRegRec& record, CSysRegDoc* target) {
         if (target) target->BackupRegister(key, name, nullptr);
         SHDeleteValueA(root, subKey, name);
       } else {
+        // A root itself is never cleared: the record would take the user's whole hive with it.
+        if (IsRootPath(subKey)) break;
         if (!decide(CCommon::IsSysKeyValueExist(key, ""))) break;
-        if (target) target->BackupRegister(key, nullptr, nullptr);
-        SHDeleteKeyA(root, subKey);
+        CVFDLNode* parent = target ? target->CaptureParent(nullptr) : nullptr;
+        RegKey opened(parent ? CCommon::OpenSysKey(key, 0) : nullptr);
+        if (!opened) {
+          SHDeleteKeyA(root, subKey);
+          break;
+        }
+        // Read once, then recorded and deleted from what was read; the machine's keys go while
+        // their records are made (both only read the snapshot).
+        WorkerPool pool;
+        std::unique_ptr<KeySnapshot> snapshot = KeySnapshot::Read(std::move(opened), key, pool);
+        WorkerThread clear([&] { snapshot->DeleteAll(pool); });
+        target->CaptureKey(*snapshot, parent);
+        clear.Wait();
       }
       break;
     }
@@ -169,7 +192,8 @@ int CSysRegDoc::BackupRegister(const CString& key, const char* name, CVFDLNode* 
   }
   RegKey opened(CCommon::OpenSysKey(key, 0));
   if (!opened) return 1;
-  CaptureKey(opened.get(), key, parent);
+  WorkerPool pool;
+  CaptureKey(*KeySnapshot::Read(std::move(opened), key, pool), parent);
   return 1;
 }
 
@@ -186,38 +210,21 @@ void CSysRegDoc::CaptureValue(const CString& key, const CString& name, DWORD typ
   AddRecord(parent, record);
 }
 
-// Records the key itself, each of its values of a non-zero type (one enumeration that reads
-// names and data together), and each subkey the same way, at any depth: after the key is deleted
-// and the capture restored, nothing of it is missing.
-void CSysRegDoc::CaptureKey(HKEY key, const CString& path, CVFDLNode* parent) {
-  if (!FindNodeByVar(1, "key", path, nullptr)) {
+// Records a key read whole: the key itself, each of its values of a non-zero type and each
+// subkey the same way, at any depth, in the order the registry enumerated them. A key that could
+// not be opened has no record (and was not deleted either).
+void CSysRegDoc::CaptureKey(const KeySnapshot& key, CVFDLNode* parent) {
+  if (!key.key) return;
+  if (!FindNodeByVar(1, "key", key.path, nullptr)) {
     CSysRegRec record;
     record.SetType(1);
-    record.SetKey(path);
+    record.SetKey(key.path);
     AddRecord(parent, record);
   }
-  DWORD subKeys = 0, values = 0, maxName = 0, maxData = 0;
-  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, &maxName, &maxData, nullptr,
-                   nullptr);
-  std::vector<char> name(maxName + 2 > MAX_PATH ? maxName + 2 : MAX_PATH);
-  std::vector<BYTE> data(maxData + 2);
-  for (DWORD i = 0;; ++i) {
-    DWORD nameLen = static_cast<DWORD>(name.size()), dataLen = static_cast<DWORD>(data.size()), type = 0;
-    LONG r = RegEnumValueA(key, i, name.data(), &nameLen, nullptr, &type, data.data(), &dataLen);
-    if (r == ERROR_MORE_DATA) {  // grew since the query: make room and read this index again
-      name.resize(name.size() * 2 + nameLen);
-      data.resize(data.size() * 2 + dataLen);
-      --i;
-      continue;
-    }
-    if (r != ERROR_SUCCESS) break;
-    if (type != REG_NONE) CaptureValue(path, CString(name.data(), static_cast<int>(nameLen)), type, data.data(), dataLen, parent);
-  }
-  char sub[MAX_PATH];
-  for (DWORD i = 0; RegEnumKeyA(key, i, sub, sizeof sub) == ERROR_SUCCESS; ++i) {
-    RegKey child;
-    if (RegOpenKeyExA(key, sub, 0, KEY_READ, child.receive()) == ERROR_SUCCESS) CaptureKey(child.get(), path + "\\" + sub, parent);
-  }
+  for (const KeySnapshot::Value& value : key.values)
+    if (value.type != REG_NONE)
+      CaptureValue(key.path, value.name, value.type, value.data.data(), static_cast<DWORD>(value.data.size()), parent);
+  for (const auto& child : key.children) CaptureKey(*child, parent);
 }
 
 int CSysRegDoc::BackupComponent(const CString& guid, const CString& regCmd, CVFDLNode* parent) {

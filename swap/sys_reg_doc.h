@@ -33,6 +33,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 class VANTEL_API CSysRegDoc : public CVFDLDoc {
  public:
@@ -97,12 +98,13 @@ class VANTEL_API CSysRegDoc : public CVFDLDoc {
   CVFDLNode* CaptureParent(CVFDLNode* parent);
   CString AddRecord(CVFDLNode* parent, CSysRegRec& record);
   // Whole-key capture: the key's record, every value of a non-zero type, every subkey whole.
-  void CaptureKey(HKEY key, const CString& path, CVFDLNode* parent);
+  void CaptureKey(const struct KeySnapshot& key, CVFDLNode* parent);
   void CaptureValue(const CString& key, const CString& name, DWORD type, const BYTE* data, DWORD size,
                     CVFDLNode* parent);
   void SwapRecord(CSysRegRec& record, CSysRegDoc* target);
-  void RestoreWalk(CVFDLNode* node, class OpenKeyCache& keys);
-  void RestoreRecord(const CSysRegRec& record, const CString& id, OpenKeyCache& keys);
+  void CollectRecords(CVFDLNode* node, std::vector<CVFDLNode*>& records);
+  void WriteRegisterRun(const std::vector<CVFDLNode*>& records, size_t begin, size_t end, class WorkerPool& pool);
+  void RestoreRecord(const CSysRegRec& record, const CString& id, class OpenKeyCache& keys);
   CString StorageFolder(const CString& id) const;
 
   // Whether the "install" class holds the record of this registry value (key and name ignoring
