@@ -25,6 +25,11 @@ CString CVFDLRec::GetVarValue(const CString& name) const {
   return i < 0 ? CString() : m_vars[i].m_strValue;
 }
 
+CString CVFDLRec::GetVarValue(const char* name) const {
+  int i = m_vars.Find(name);
+  return i < 0 ? CString() : m_vars[i].m_strValue;
+}
+
 void CVFDLRec::SetVarValue(const CString& name, const CString& value) {
   int i = m_vars.Find(name);
   if (i < 0)
@@ -34,6 +39,7 @@ void CVFDLRec::SetVarValue(const CString& name, const CString& value) {
 }
 
 int CVFDLRec::HasVar(const CString& name) const { return m_vars.Find(name) >= 0 ? 1 : 0; }
+int CVFDLRec::HasVar(const char* name) const { return m_vars.Find(name) >= 0 ? 1 : 0; }
 
 int CVFDLRec::RemoveVar(const CString& name) {
   int i = m_vars.Find(name);

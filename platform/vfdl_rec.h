@@ -14,6 +14,7 @@
 
 #include "platform/vfdl_item.h"
 
+#include <cstring>
 #include <vector>
 
 struct CVFVar {
@@ -51,6 +52,12 @@ class CVFArray {
       if (m_entries[i].m_strName == name) return i;
     return -1;
   }
+  // The same for a name given as text (the records' own accessors), without making a CString.
+  int Find(const char* name) const {
+    for (int i = 0; i < GetSize(); ++i)
+      if (strcmp(m_entries[i].m_strName.c_str(), name) == 0) return i;
+    return -1;
+  }
 
  private:
   std::vector<Entry> m_entries;
@@ -79,10 +86,12 @@ class CVFDLRec : public CVFDLItem {
 
   // The value of the variable, "" when there is none of that name.
   CString GetVarValue(const CString& name) const;
+  CString GetVarValue(const char* name) const;
   // Replaces the value of the variable, or appends the variable when the name is new.
   void SetVarValue(const CString& name, const CString& value);
   // 1 when a variable of that name exists (with any value, the empty one included).
   int HasVar(const CString& name) const;
+  int HasVar(const char* name) const;
   // Removes the variable; 1 when there was one.
   int RemoveVar(const CString& name);
   // Fills list with the variables in order (the list is emptied first); returns their number.

@@ -1,6 +1,7 @@
 // Write back and reset: the second half of a swap. Restore writes a document's "install" records
 // onto the machine in document order; ResetSwap empties the "install" class before a new capture.
 #include "platform/handles.h"
+#include "platform/worker_pool.h"
 #include "platform/xfs_operation.h"
 #include "platform/xformat.h"
 #include "swap/sys_reg_doc.h"
@@ -9,6 +10,7 @@
 #include <shlwapi.h>
 
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 // The registry keys of the last register record and of its ancestors, kept open while the next
@@ -18,6 +20,9 @@
 class OpenKeyCache {
  public:
   HKEY Open(const CString& path) {
+    // The values of a key follow each other: the same text names the key opened last.
+    if (!m_last.IsEmpty() && path == m_last) return m_levels.back().key.get();
+    m_last.Empty();
     HKEY root;
     CString rest;
     if (!CCommon::ParserSysKey(path, root, rest) || !root) return nullptr;
@@ -42,13 +47,16 @@ class OpenKeyCache {
       m_levels.resize(depth);
       HKEY parent = m_levels.back().key.get();
       HKEY next = nullptr;
-      if (RegOpenKeyA(parent, component, &next) != ERROR_SUCCESS &&
-          RegCreateKeyA(parent, component, &next) != ERROR_SUCCESS)
+      // Create opens a key that exists, so one call serves both; a key that may be opened but not
+      // created through this parent is still opened.
+      if (RegCreateKeyA(parent, component, &next) != ERROR_SUCCESS &&
+          RegOpenKeyA(parent, component, &next) != ERROR_SUCCESS)
         return nullptr;
       m_levels.push_back(Level{full, RegKey(next)});
       ++depth;
     }
     m_levels.resize(depth);
+    m_last = path;
     return m_levels.back().key.get();
   }
 
@@ -58,9 +66,31 @@ class OpenKeyCache {
     RegKey key;
   };
   std::vector<Level> m_levels;
+  CString m_last;  // the path of the key last opened, the last level; empty after a failure
 };
 
 namespace {
+
+// Runs of register records at least this long are written on several threads; shorter ones are
+// not worth starting them.
+const size_t kParallelRun = 16;
+
+const CSysRegRec& RecordOf(const CVFDLNode* node) { return *static_cast<const CSysRegRec*>(node->GetData()); }
+
+// A hash of the last name of a registry path, ignoring trailing backslashes and letter case as
+// the registry does (the system's upper case of the text, not only ASCII's).
+size_t KeyNameHash(const CString& path) {
+  int end = path.GetLength();
+  while (end > 0 && path[end - 1] == '\\') --end;
+  int start = end;
+  while (start > 0 && path[start - 1] != '\\') --start;
+  CString name = path.Mid(start, end - start);
+  if (!name.IsEmpty()) CharUpperBuffA(name.GetBuffer(name.GetLength()), static_cast<DWORD>(name.GetLength()));
+  name.ReleaseBuffer(name.GetLength());
+  size_t hash = 2166136261u;
+  for (int i = 0; i < name.GetLength(); ++i) hash = (hash ^ static_cast<unsigned char>(name[i])) * 16777619u;
+  return hash;
+}
 
 // "A\0B\0" (backslash, zero) -> "A", "B", "" as a list of zero-terminated names.
 std::vector<char> DependencyList(const CString& depend) {
@@ -114,17 +144,47 @@ void WriteValue(HKEY key, const CSysRegRec& record, const CString& expandedValue
 int CSysRegDoc::Restore(CVFDLNode* node) {
   if (!node) node = GetClassNode("install", 1);
   if (!node) return 1;
+  std::vector<CVFDLNode*> records;
+  CollectRecords(node, records);
+  std::unique_ptr<WorkerPool> pool;  // started for the first run of register records worth it
   OpenKeyCache keys;
-  RestoreWalk(node, keys);
+  for (size_t i = 0; i < records.size();) {
+    size_t end = i;
+    while (end < records.size() && RecordOf(records[end]).GetType() == 1) ++end;
+    if (end - i >= kParallelRun) {
+      if (!pool) pool.reset(new WorkerPool);
+      WriteRegisterRun(records, i, end, *pool);
+      i = end;
+      continue;
+    }
+    for (end = i == end ? i + 1 : end; i < end; ++i) RestoreRecord(RecordOf(records[i]), records[i]->GetID(), keys);
+  }
   return 1;
 }
 
-void CSysRegDoc::RestoreWalk(CVFDLNode* node, OpenKeyCache& keys) {
-  if (node->GetKind() == VFDL_KIND_FOLDER) {  // not the root: it holds the "config" class as well
-    for (CVFDLNode* c = GetFirstChild(node, true); c; c = GetNextNode(c, true)) RestoreWalk(c, keys);
+// The records below node in document order. Folders are walked; the root is not (it holds the
+// "config" class as well).
+void CSysRegDoc::CollectRecords(CVFDLNode* node, std::vector<CVFDLNode*>& records) {
+  if (node->GetKind() == VFDL_KIND_FOLDER) {
+    for (CVFDLNode* c = GetFirstChild(node, true); c; c = GetNextNode(c, true)) CollectRecords(c, records);
   } else if (node->GetKind() == VFDL_KIND_REC) {
-    RestoreRecord(*static_cast<CSysRegRec*>(node->GetData()), node->GetID(), keys);
+    records.push_back(node);
   }
+}
+
+// Writes the register records [begin, end) on the pool's threads. Each record goes to a thread
+// by the last name of its key, so every record of one key - whichever root or spelling names
+// it - is written by one thread in document order, and a value named twice ends as the later
+// record says. Records of different keys do not depend on each other: writing back only opens,
+// creates and sets.
+void CSysRegDoc::WriteRegisterRun(const std::vector<CVFDLNode*>& records, size_t begin, size_t end, WorkerPool& pool) {
+  std::vector<std::vector<CVFDLNode*>> parts(pool.Size());
+  for (size_t i = begin; i < end; ++i)
+    parts[KeyNameHash(RecordOf(records[i]).GetKey()) % parts.size()].push_back(records[i]);
+  pool.ForEach(parts.size(), [this, &parts](size_t part, int) {
+    OpenKeyCache keys;
+    for (CVFDLNode* node : parts[part]) RestoreRecord(RecordOf(node), node->GetID(), keys);
+  });
 }
 
 void CSysRegDoc::RestoreRecord(const CSysRegRec& record, const CString& id, OpenKeyCache& keys) {
