@@ -1,6 +1,7 @@
 // Swapping a tool package in and out between its two registration documents and the machine:
 //   MySelf\install.xml   the tool's own registrations ("config" and "install")
 //   Backup\install.xml   what the machine had before the tool was swapped in
+#include "platform/worker_thread.h"
 #include "platform/xfs_operation.h"
 #include "runtime/host_hooks.h"
 #include "runtime/tool_module.h"
@@ -36,6 +37,11 @@ CSysRegDoc* CToolModule::GetSysRegDoc(const CString& path) {
   return doc.release();
 }
 
+// In both halves the document the swap has finished with is written to disk (and freed) on a
+// second thread while the registry work of the other document goes on; each document is
+// touched by one thread at a time. (The two documents are not read in parallel: the two parsers
+// then contend for the heap and take longer together than one after the other.)
+
 int CToolModule::BackupTool() {
   if (!AskHook(m_pParam, "BackupToolBefore")) return 0;
   FileOperation(CXFSOperation::kDelete, m_strBackPath + "\\*.*", CString());
@@ -48,9 +54,13 @@ int CToolModule::BackupTool() {
     backup->SetAutoSaveFlag(0);
     backup->ResetSwap(nullptr, 0);
     own->InitSwap(nullptr, backup.get());
-    own->Restore(nullptr);
     backup->SetAutoSaveFlag(1);
-    backup->SaveXMLDoc(0);
+    WorkerThread saveBackup([&] {
+      backup->SaveXMLDoc(0);
+      backup.reset();
+    });
+    own->Restore(nullptr);
+    saveBackup.Wait();
     result = 1;
   }
   own.reset();
@@ -69,9 +79,13 @@ int CToolModule::RestoreTool() {
     own->SetAutoSaveFlag(0);
     own->ResetSwap(nullptr, 1);
     backup->InitSwap(nullptr, own.get());
-    backup->Restore(nullptr);
     own->SetAutoSaveFlag(1);
-    own->SaveXMLDoc(0);
+    WorkerThread saveOwn([&] {
+      own->SaveXMLDoc(0);
+      own.reset();
+    });
+    backup->Restore(nullptr);
+    saveOwn.Wait();
     result = 1;
   }
   own.reset();
