@@ -1,8 +1,45 @@
 #include "platform/xml_doc.h"
 
+#include "platform/handles.h"
 #include "platform/xml_io.h"
 
 #include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Whether two files hold the same bytes (false when either cannot be read).
+bool SameFileBytes(const CString& a, const CString& b) {
+  UniqueHandle first(CreateFileA(a, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  UniqueHandle second(CreateFileA(b, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  LARGE_INTEGER firstSize, secondSize;
+  if (!first || !second || !GetFileSizeEx(first.get(), &firstSize) || !GetFileSizeEx(second.get(), &secondSize) ||
+      firstSize.QuadPart != secondSize.QuadPart)
+    return false;
+  std::vector<char> x(1 << 16), y(1 << 16);
+  for (;;) {
+    DWORD gotX = 0, gotY = 0;
+    if (!ReadFile(first.get(), x.data(), static_cast<DWORD>(x.size()), &gotX, nullptr) ||
+        !ReadFile(second.get(), y.data(), static_cast<DWORD>(y.size()), &gotY, nullptr) || gotX != gotY ||
+        memcmp(x.data(), y.data(), gotX) != 0)
+      return false;
+    if (gotX == 0) return true;
+  }
+}
+
+std::unique_ptr<XmlElement> CopyElement(const XmlElement& element) {
+  std::unique_ptr<XmlElement> copy(new XmlElement);
+  copy->name = element.name;
+  copy->attributes = element.attributes;
+  copy->text = element.text;
+  copy->children.reserve(element.children.size());
+  for (const auto& child : element.children) copy->children.push_back(CopyElement(*child));
+  return copy;
+}
+
+}  // namespace
 
 CXMLDoc::CXMLDoc() = default;
 
@@ -23,6 +60,19 @@ int CXMLDoc::LoadXMLDoc(const CString& path) {
 
   std::unique_ptr<XmlElement> root;
   if (!ReadXmlFile(path, root)) return LOAD_UNREADABLE;
+  if (!AcceptContent(*root)) return LOAD_FOREIGN;
+  m_content = std::move(root);
+  SetDocPath(path);
+  return LOAD_DONE;
+}
+
+int CXMLDoc::LoadXMLDocCopy(const CString& path, const CXMLDoc& original) {
+  if (!original.m_content || original.m_strPath.IsEmpty() || !SameFileBytes(original.m_strPath, path))
+    return LoadXMLDoc(path);
+  m_strPath.Empty();
+  m_content.reset();
+  OnContentReplaced();
+  std::unique_ptr<XmlElement> root = CopyElement(*original.m_content);
   if (!AcceptContent(*root)) return LOAD_FOREIGN;
   m_content = std::move(root);
   SetDocPath(path);

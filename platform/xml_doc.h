@@ -39,6 +39,11 @@ class CXMLDoc {
   virtual ~CXMLDoc();
 
   virtual int LoadXMLDoc(const CString& path);
+  // LoadXMLDoc(path) for a file that is a copy of the one `original` was loaded from: when both
+  // files hold the same bytes and `original` still holds its parsed content (its tree is not
+  // built yet), that content is copied instead of parsing the same text a second time.
+  // Otherwise the file is loaded as LoadXMLDoc loads it.
+  int LoadXMLDocCopy(const CString& path, const CXMLDoc& original);
   // Writes the document to its file (UTF-8). flag is not interpreted (callers pass 0). 1 when
   // written; 0 when there is no file path or nothing to write, or the write failed, in which
   // case the file on disk is as it was.

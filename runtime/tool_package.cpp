@@ -21,19 +21,31 @@ void FileOperation(int code, const CString& source, const CString& target) {
   op.Execute();
 }
 
-}  // namespace
-
-CSysRegDoc* CToolModule::GetSysRegDoc(const CString& path) {
+// The two steps of opening a registration document. Read: loaded, or created when there is no
+// file; null when the file is not a registration document we can read (malformed XML, not XML
+// at all): no swap runs on it, so nothing on the machine is touched and the file is left as it
+// is. With copyOf, the file is a copy of that document's and is read from its parsed text.
+std::unique_ptr<CSysRegDoc> ReadRegistrationDoc(const CString& path, const CSysRegDoc* copyOf) {
   std::unique_ptr<CSysRegDoc> doc(new CSysRegDoc);
-  int status = doc->LoadXMLDoc(path);
+  int status = copyOf ? doc->LoadXMLDocCopy(path, *copyOf) : doc->LoadXMLDoc(path);
   if (status == 3) {
     if (!doc->NewXMLDoc(path, 0, 0)) return nullptr;
   } else if (status != 4) {
-    // Not a registration document we can read (malformed XML, not XML at all): no swap runs on
-    // it, so nothing on the machine is touched and the file is left as it is.
     return nullptr;
   }
-  if (!doc->InitVFDLDoc(nullptr)) return nullptr;
+  return doc;
+}
+
+// Build: the tree made from what was read; the document is dropped when that fails.
+void BuildRegistrationDoc(std::unique_ptr<CSysRegDoc>& doc) {
+  if (doc && !doc->InitVFDLDoc(nullptr)) doc.reset();
+}
+
+}  // namespace
+
+CSysRegDoc* CToolModule::GetSysRegDoc(const CString& path) {
+  std::unique_ptr<CSysRegDoc> doc = ReadRegistrationDoc(path, nullptr);
+  BuildRegistrationDoc(doc);
   return doc.release();
 }
 
@@ -46,8 +58,12 @@ int CToolModule::BackupTool() {
   if (!AskHook(m_pParam, "BackupToolBefore")) return 0;
   FileOperation(CXFSOperation::kDelete, m_strBackPath + "\\*.*", CString());
   FileOperation(CXFSOperation::kCopy, m_strMyPath + kDocumentName, m_strBackPath + kDocumentName);
-  std::unique_ptr<CSysRegDoc> own(GetSysRegDoc(m_strMyPath + kDocumentName));
-  std::unique_ptr<CSysRegDoc> backup(GetSysRegDoc(m_strBackPath + kDocumentName));
+  // The backup is opened as GetSysRegDoc opens it, from the tool's text already parsed when the
+  // copy holds the same bytes.
+  std::unique_ptr<CSysRegDoc> own = ReadRegistrationDoc(m_strMyPath + kDocumentName, nullptr);
+  std::unique_ptr<CSysRegDoc> backup = ReadRegistrationDoc(m_strBackPath + kDocumentName, own.get());
+  BuildRegistrationDoc(own);
+  BuildRegistrationDoc(backup);
   int result = 0;
   if (own && backup) {
     own->m_bCheckReplace = 1;

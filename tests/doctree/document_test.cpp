@@ -171,6 +171,53 @@ bool UseOnThread(const std::string& path, int mode) {
   return ok;
 }
 
+TEST_F(DocFile, ACopysTextIsTakenFromTheOriginalOnlyWhenTheBytesAreTheSame) {
+  std::mt19937 rng(2026);
+  {
+    CVFDLDoc made;
+    ASSERT_EQ(made.NewXMLDoc(Path("original.xml").c_str(), 0, 0), 1);
+    ASSERT_EQ(made.InitVFDLDoc(nullptr), 1);
+    made.SetAutoSaveFlag(0);
+    GrowRandomTree(made, rng, 120);
+    ASSERT_EQ(made.SaveXMLDoc(0), 1);
+  }
+  ASSERT_TRUE(CopyFileA(Path("original.xml").c_str(), Path("copy.xml").c_str(), FALSE));
+  CVFDLDoc plain;
+  ASSERT_EQ(plain.LoadXMLDoc(Path("copy.xml").c_str()), 4);
+  ASSERT_EQ(plain.InitVFDLDoc(nullptr), 1);
+  const std::string expected = Describe(plain, plain.GetRootNode());
+
+  // The same bytes: the copy is the original's text under the copy's path, and stays its own.
+  CVFDLDoc original, copy;
+  ASSERT_EQ(original.LoadXMLDoc(Path("original.xml").c_str()), 4);
+  ASSERT_EQ(copy.LoadXMLDocCopy(Path("copy.xml").c_str(), original), 4);
+  ASSERT_EQ(original.InitVFDLDoc(nullptr), 1);
+  ASSERT_EQ(copy.InitVFDLDoc(nullptr), 1);
+  EXPECT_EQ(Describe(copy, copy.GetRootNode()), expected);
+  EXPECT_EQ(Show(copy.GetDocPath()), Path("copy.xml"));
+  CVFDLFolder added;
+  added.SetAlias("only in the copy");
+  EXPECT_FALSE(copy.AddFolder(copy.GetRootNode(), &added, 0xFFFF).IsEmpty());
+  EXPECT_EQ(Describe(original, original.GetRootNode()), expected);
+
+  // Once the original has built its tree, or when the bytes differ, the file itself is read.
+  CVFDLDoc built;
+  EXPECT_EQ(built.LoadXMLDocCopy(Path("copy.xml").c_str(), original), 4);
+  ASSERT_EQ(built.InitVFDLDoc(nullptr), 1);
+  EXPECT_EQ(Describe(built, built.GetRootNode()), Describe(copy, copy.GetRootNode()));  // saved by auto-save
+  std::string text = ReadTextFile(Path("original.xml"));
+  text.replace(text.rfind("</vfdl>"), 7, "<folder id=\"99999\" alias=\"changed\"/></vfdl>");
+  ASSERT_TRUE(WriteTextFile(Path("changed.xml"), text));
+  CVFDLDoc again, changed;
+  ASSERT_EQ(again.LoadXMLDoc(Path("original.xml").c_str()), 4);
+  ASSERT_EQ(changed.LoadXMLDocCopy(Path("changed.xml").c_str(), again), 4);
+  ASSERT_EQ(changed.InitVFDLDoc(nullptr), 1);
+  EXPECT_NE(Describe(changed, changed.GetRootNode()).find("|changed|"), std::string::npos);
+  EXPECT_EQ(changed.LoadXMLDocCopy(Path("absent.xml").c_str(), again), 3);
+  ASSERT_TRUE(WriteTextFile(Path("broken.xml"), text.substr(0, text.size() / 2)));
+  EXPECT_EQ(changed.LoadXMLDocCopy(Path("broken.xml").c_str(), again), 0);
+}
+
 TEST_F(DocFile, AnyApartmentOfTheCallingThread) {
   EXPECT_TRUE(UseOnThread(Path("none.xml"), -1));
   EXPECT_TRUE(UseOnThread(Path("mta.xml"), COINIT_MULTITHREADED));
