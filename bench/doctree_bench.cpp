@@ -3,6 +3,7 @@
 // writes them), lookups by path and ID, and changes with auto-save on.
 //
 //   bench_doctree [folder]     works in folder (default: the temporary folder)
+#include "bench/bench_clock.h"
 #include "platform/doc_tree.h"
 #include "platform/xml_io.h"
 
@@ -15,13 +16,6 @@
 #include <vector>
 
 namespace {
-
-double Seconds() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return double(c.QuadPart) / double(f.QuadPart);
-}
 
 CVFDLRec Record(int i) {
   CVFDLRec rec;

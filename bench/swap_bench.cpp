@@ -8,6 +8,7 @@
 // (RestoreTool) run, documents loaded and saved as in real use, and the time is printed:
 //   "swap <seconds> s"
 // The key ends as it began.
+#include "bench/bench_clock.h"
 #include "platform/afx_module.h"
 #include "runtime/tool_module.h"
 #include "swap/sys_reg_doc.h"
@@ -18,13 +19,6 @@
 #include <memory>
 
 namespace {
-
-double Seconds() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return double(c.QuadPart) / double(f.QuadPart);
-}
 
 class BenchModule : public CToolModule {
  public:

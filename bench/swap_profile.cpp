@@ -3,6 +3,7 @@
 // load, the reset, the capture and clear, the write-back, the save, the clean-up) and the
 // process's own CPU time beside it, which tells the work done here from the time spent waiting
 // for the registry.
+#include "bench/bench_clock.h"
 #include "platform/afx_module.h"
 #include "swap/sys_reg_doc.h"
 
@@ -12,13 +13,6 @@
 #include <memory>
 
 namespace {
-
-double Seconds() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return double(c.QuadPart) / double(f.QuadPart);
-}
 
 double CpuSeconds() {
   FILETIME created, exited, kernel, user;
