@@ -60,6 +60,12 @@ class OpenKeyCache {
     return m_levels.back().key.get();
   }
 
+  // Closes every key held open.
+  void Clear() {
+    m_levels.clear();
+    m_last.Empty();
+  }
+
  private:
   struct Level {
     CString path;  // root name and components, each ended by a backslash
@@ -151,13 +157,18 @@ int CSysRegDoc::Restore(CVFDLNode* node) {
   for (size_t i = 0; i < records.size();) {
     size_t end = i;
     while (end < records.size() && RecordOf(records[end]).GetType() == 1) ++end;
-    if (end - i >= kParallelRun) {
+    if (end == i) {
+      RestoreRecord(RecordOf(records[i]), records[i]->GetID(), keys);
+      // A library's registrar or a new service may have deleted and made again keys held open.
+      keys.Clear();
+      ++i;
+    } else if (end - i >= kParallelRun) {
       if (!pool) pool.reset(new WorkerPool);
       WriteRegisterRun(records, i, end, *pool);
       i = end;
-      continue;
+    } else {
+      for (; i < end; ++i) RestoreRecord(RecordOf(records[i]), records[i]->GetID(), keys);
     }
-    for (end = i == end ? i + 1 : end; i < end; ++i) RestoreRecord(RecordOf(records[i]), records[i]->GetID(), keys);
   }
   return 1;
 }

@@ -517,6 +517,25 @@ TEST_F(SwapEngine, TheWriteBackFollowsTheRecordsTypeAndPassesOverWhatItCannotUse
   }
 }
 
+TEST_F(SwapEngine, ValuesAfterALibraryRecordLandInTheKeysItsRegistrationMadeAgain) {
+  // The test server's registration deletes its class key and writes it again.
+  const std::string classKey = "CLSID\\{5C0A2B61-7D3E-4F19-A8B2-3E6D9C1F0A41}";
+  KeyCleanup cls(HKEY_CLASSES_ROOT, classKey);
+  const std::string server = m_folder / "server.dll";
+  ASSERT_TRUE(CopyFileA((BinFolder() + "\\sysreg_comserver.dll").c_str(), server.c_str(), FALSE));
+  auto doc = NewDoc(m_folder / "install.xml");
+  ASSERT_TRUE(doc);
+  CVFDLNode* install = doc->GetClassNode("install", 1);
+  const std::string key = "HKEY_CLASSES_ROOT\\" + classKey;
+  AddRecord(*doc, install, {{"type", "register"}, {"key", key}, {"name", "Before"}, {"regtype", "1"}, {"value", "1"}});
+  AddRecord(*doc, install, {{"type", "library"}, {"library", server}, {"guid", "{5C0A2B61-7D3E-4F19-A8B2-3E6D9C1F0A41}"}});
+  AddRecord(*doc, install, {{"type", "register"}, {"key", key}, {"name", "After"}, {"regtype", "1"}, {"value", "2"}});
+  EXPECT_EQ(doc->Restore(nullptr), 1);
+  EXPECT_EQ(TextOf(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", ""), server);
+  EXPECT_FALSE(HasValue(HKEY_CLASSES_ROOT, classKey, "Before"));  // the registration started afresh
+  EXPECT_EQ(TextOf(HKEY_CLASSES_ROOT, classKey, "After"), "2");
+}
+
 TEST_F(SwapEngine, WalksStartAtTheirClassFolderAndTheRootIsNotAClass) {
   const std::string sub = kEngine + "\\Root";
   ASSERT_TRUE(SetText(HKEY_CURRENT_USER, sub, "v", "machine"));
