@@ -15,20 +15,23 @@ bool DeleteOpenKey(HKEY key) {
   return RegDeleteKeyA(key, "") == ERROR_SUCCESS;
 }
 
+// The keys one level below those of level, in order.
+std::vector<KeySnapshot*> NextLevel(const std::vector<KeySnapshot*>& level) {
+  std::vector<KeySnapshot*> next;
+  for (KeySnapshot* node : level)
+    for (auto& child : node->children) next.push_back(child.get());
+  return next;
+}
+
 }  // namespace
 
 std::unique_ptr<KeySnapshot> KeySnapshot::Read(RegKey key, const CString& path, WorkerPool& pool) {
   std::unique_ptr<KeySnapshot> top(new KeySnapshot);
   top->path = path;
   top->key = std::move(key);
-  std::vector<KeySnapshot*> level{top.get()};
-  while (!level.empty()) {
+  // A level's subkeys are known once it is read.
+  for (std::vector<KeySnapshot*> level{top.get()}; !level.empty(); level = NextLevel(level))
     pool.ForEach(level.size(), [&level](size_t i, int) { level[i]->ReadOwn(); });
-    std::vector<KeySnapshot*> next;
-    for (KeySnapshot* node : level)
-      for (auto& child : node->children) next.push_back(child.get());
-    level = std::move(next);
-  }
   return top;
 }
 
@@ -90,7 +93,8 @@ void KeySnapshot::ReadOwn() {
 }
 
 bool KeySnapshot::DeleteAll(WorkerPool& pool) {
-  std::vector<std::vector<KeySnapshot*>> levels = Levels();
+  std::vector<std::vector<KeySnapshot*>> levels{{this}};
+  while (!levels.back().empty()) levels.push_back(NextLevel(levels.back()));
   for (auto level = levels.rbegin(); level != levels.rend(); ++level)
     pool.ForEach(level->size(), [level](size_t i, int) { (*level)[i]->DeleteOwn(); });
   return deleted;
@@ -101,15 +105,4 @@ void KeySnapshot::DeleteOwn() {
   for (const auto& child : children)
     if (!child->deleted) return;
   deleted = DeleteOpenKey(key.get());
-}
-
-std::vector<std::vector<KeySnapshot*>> KeySnapshot::Levels() {
-  std::vector<std::vector<KeySnapshot*>> levels{{this}};
-  for (;;) {
-    std::vector<KeySnapshot*> next;
-    for (KeySnapshot* node : levels.back())
-      for (auto& child : node->children) next.push_back(child.get());
-    if (next.empty()) return levels;
-    levels.push_back(std::move(next));
-  }
 }

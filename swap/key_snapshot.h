@@ -44,5 +44,4 @@ struct KeySnapshot {
 
   void ReadOwn();
   void DeleteOwn();
-  std::vector<std::vector<KeySnapshot*>> Levels();
 };
