@@ -4,8 +4,8 @@
 //
 //   bench_doctree [folder]     works in folder (default: the temporary folder)
 #include "bench/bench_clock.h"
-#include "platform/doc_tree.h"
-#include "platform/xml_io.h"
+#include "platform/doctree/doc_tree.h"
+#include "platform/doctree/xml_io.h"
 
 #include <windows.h>
 

@@ -9,7 +9,7 @@
 //   "swap <seconds> s"
 // The key ends as it began.
 #include "bench/bench_clock.h"
-#include "platform/afx_module.h"
+#include "platform/framework/afx_module.h"
 #include "runtime/tool_module.h"
 #include "swap/sys_reg_doc.h"
 

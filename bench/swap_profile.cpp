@@ -4,7 +4,7 @@
 // process's own CPU time beside it, which tells the work done here from the time spent waiting
 // for the registry.
 #include "bench/bench_clock.h"
-#include "platform/afx_module.h"
+#include "platform/framework/afx_module.h"
 #include "swap/sys_reg_doc.h"
 
 #include <windows.h>

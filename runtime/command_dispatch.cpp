@@ -8,8 +8,8 @@
 //   install | uninstall     SwapReplaceModule(1) | SwapRestoreModule(1)
 //   mode <m> | version <v>  no action; the last one anywhere in the list gives the load's mode
 //                           ("app" without one) or the update's version (empty without one)
-#include "platform/afx_module.h"
-#include "platform/crush_file.h"
+#include "platform/framework/afx_module.h"
+#include "platform/services/crush_file.h"
 #include "resources/resource_ids.h"
 #include "runtime/skin_library.h"
 #include "runtime/tool_module.h"

@@ -6,6 +6,6 @@
 // empty items are kept ("x //y" gives "" and "y").
 #pragma once
 
-#include "platform/afx_coll.h"
+#include "platform/framework/afx_coll.h"
 
 void CutCommandItems(const CString& commandLine, CStringArray& items);

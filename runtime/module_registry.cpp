@@ -1,14 +1,14 @@
 #include "runtime/module_registry.h"
 
-#include "platform/afx_coll.h"
-#include "platform/handles.h"
+#include "platform/framework/afx_coll.h"
+#include "platform/win/handles.h"
+#include "platform/win/named_objects.h"
 #include "runtime/tool_module.h"
 
 #include <cstring>
 
 namespace {
 
-const char kTableMutex[] = "velmora.qor.tool.runtime";
 const DWORD kClaimWaitMs = 5000;
 const int kClaimCompareLength = TOOL_NAME_SIZE - 1;
 
@@ -21,13 +21,10 @@ CPtrArray& Modules() {
 
 bool IsYes(const CString& value) { return value.CompareNoCase("yes") == 0; }
 
-// Creates or opens the table's mutex, open to every account (null access list) and inheritable.
+// Creates or opens the table's mutex, open to every account and inheritable.
 UniqueHandle OpenTableMutex() {
-  SECURITY_DESCRIPTOR sd;
-  InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-  SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);
-  SECURITY_ATTRIBUTES sa = {sizeof sa, &sd, TRUE};
-  return UniqueHandle(CreateMutexA(&sa, FALSE, kTableMutex));
+  OpenSecurityAttributes security(true);
+  return UniqueHandle(CreateMutexA(security.get(), FALSE, kToolTableMutex));
 }
 
 void WriteOutputKeys(CToolModule* m, CMapStringToString& params) {
@@ -103,6 +100,11 @@ TOOLRUNTIMEINFO* RegisterRunningTool(const CString& id) {
 
 void ReleaseRunningTool(TOOLRUNTIMEINFO* record) {
   if (record) memset(record, 0, sizeof *record);
+}
+
+void SignalToolMonitor() {
+  UniqueHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, kMonitorEvent));
+  if (event) SetEvent(event.get());
 }
 
 TOOLRUNTIMEINFO* FindRunningTool(const CString& id) {

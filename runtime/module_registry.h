@@ -2,7 +2,7 @@
 // of records in the machine-wide running-tool table.
 #pragma once
 
-#include "platform/afx_string.h"
+#include "platform/framework/afx_string.h"
 #include "runtime/runtime_param.h"
 
 class CToolModule;
@@ -19,6 +19,10 @@ TOOLRUNTIMEINFO* RegisterRunningTool(const CString& id);
 
 // Frees a record (all 28 bytes zero). Null is ignored; no lock is taken.
 void ReleaseRunningTool(TOOLRUNTIMEINFO* record);
+
+// Wakes the platform main process's watch thread (the monitor event), when there is one: a
+// process was entered in the table.
+void SignalToolMonitor();
 
 // The record whose name equals the ID exactly (whole string, case-sensitive); null if none.
 TOOLRUNTIMEINFO* FindRunningTool(const CString& id);

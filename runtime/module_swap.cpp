@@ -6,9 +6,10 @@
 // progress captions. When the tool needs administrator rights that the user lacks, the swap is
 // handed to the rights broker, which runs this tool's launcher elevated with /install or
 // /uninstall; that launcher then comes back here with the rights it needs.
-#include "platform/afx_module.h"
-#include "platform/xfs_operation.h"
+#include "platform/framework/afx_module.h"
+#include "platform/services/xfs_operation.h"
 #include "resources/resource_ids.h"
+#include "runtime/tool_layout.h"
 #include "runtime/tool_module.h"
 #include "swap/right_request.h"
 
@@ -32,7 +33,7 @@ void RunFileOperation(UINT code, const CString& from, const CString& to, UINT ca
 // The request that runs this tool's launcher with "/install" or "/uninstall", elevated.
 RIGHTREQUEST LauncherRequest(const CString& appFolder, const char* command) {
   RIGHTREQUEST r;
-  r.strLibrary = "\"" + appFolder + "\\run.exe\" " + command;
+  r.strLibrary = "\"" + appFolder + "\\" + kLauncherProgram + "\" " + command;
   r.strEnvironment = CurrentEnvironmentText();
   r.bWait = TRUE;
   return r;
@@ -45,7 +46,7 @@ int CToolModule::SwapNewModule(int ask) {
   if (ask && !status.IsEmpty() && !AskYesNo(GetMessageText(IDS_SETUP_AGAIN))) return 0;
   SwapDeleteModule(0);
   if (PathFileExistsA(m_strPath + "\\template"))
-    RunFileOperation(4, m_strPath + "\\template\\*.*", m_strMyPath, ask ? IDS_PROGRESS_COPY : 0);
+    RunFileOperation(CXFSOperation::kCopy, m_strPath + "\\template\\*.*", m_strMyPath, ask ? IDS_PROGRESS_COPY : 0);
   ImportTool();
   SetINIString("Tool", "Status", "off");
   return 1;
@@ -92,7 +93,7 @@ int CToolModule::SwapRestoreModule(int /*ask*/) {
 int CToolModule::SwapDeleteModule(int ask) {
   SwapRestoreModule(0);
   if (ask && !AskYesNo(GetMessageText(IDS_REMOVE_REGISTRATIONS))) return 0;
-  RunFileOperation(2, m_strMyPath + "\\*.*", CString(), ask ? IDS_PROGRESS_DELETE : 0);
+  RunFileOperation(CXFSOperation::kDelete, m_strMyPath + "\\*.*", CString(), ask ? IDS_PROGRESS_DELETE : 0);
   SetINIString("Tool", "Status", "");
   return 1;
 }

@@ -1,7 +1,7 @@
 #include "runtime/plugin_page.h"
 
-#include "platform/com_ptr.h"
-#include "platform/xconfig.h"
+#include "platform/win/com_ptr.h"
+#include "platform/services/xconfig.h"
 
 #include <comdef.h>
 #include <exdisp.h>

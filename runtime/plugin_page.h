@@ -3,7 +3,7 @@
 // page URL-encoded after a "#".
 #pragma once
 
-#include "platform/afx_string.h"
+#include "platform/framework/afx_string.h"
 
 #include <windows.h>
 

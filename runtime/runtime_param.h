@@ -12,7 +12,7 @@
 // are addresses of CString objects (out and in/out ones are the runtime's own).
 #pragma once
 
-#include "platform/afx_coll.h"
+#include "platform/framework/afx_coll.h"
 #include "runtime/shared_data.h"
 
 #include <windows.h>
@@ -31,6 +31,20 @@ static_assert(sizeof(RUNTIMEPARAM) == 60, "block: one word and two framework map
 #define RUNTIME_KEY_NAME "Name"
 // Set to "yes" when the tool's application process has been started.
 #define RUNTIME_KEY_RUNSUCCEED "RunSucceed"
+
+// Answers of the hook "GetToolRunInfo" (taken as a signed number):
+//   TOOLRUN_NONE or below               nothing is started
+//   TOOLRUN_START_MIN..TOOLRUN_START_MAX  the runtime starts the command line the hook filled in,
+//                                       without waiting, with the hook's environment block
+//                                       (null: the launcher's own); TOOLRUN_START is the usual one
+//   above TOOLRUN_START_MAX             the host started the tool itself: the answer is its
+//                                       process identifier
+//   TOOLRUN_MAIN_PROCESS                the platform's main process runs the tool
+#define TOOLRUN_NONE 0
+#define TOOLRUN_START_MIN 1
+#define TOOLRUN_START 3
+#define TOOLRUN_START_MAX 4
+#define TOOLRUN_MAIN_PROCESS 0xFFFFFFFFu
 
 // Hook signatures, by hook name.
 typedef int(__cdecl* HOOK_CHECKVERSION)(RUNTIMEPARAM*, const OSVERSIONINFOEXA*);     // "CheckVersion"

@@ -2,7 +2,7 @@
 // optional: when the DLL cannot be loaded every call is skipped.
 #pragma once
 
-#include "platform/handles.h"
+#include "platform/win/handles.h"
 
 #include <windows.h>
 

@@ -21,8 +21,8 @@ int CToolModule::ImportTool() {
 }
 
 DWORD CToolModule::GetToolRunInfo(CString& commandLine, void*& environment, const CString& target) {
-  DWORD r = CallHook<DWORD>(m_pParam, "GetToolRunInfo", 0, &commandLine, &environment, &target);
-  if (r == 0xFFFFFFFF) {
+  DWORD r = CallHook<DWORD>(m_pParam, "GetToolRunInfo", TOOLRUN_NONE, &commandLine, &environment, &target);
+  if (r == TOOLRUN_MAIN_PROCESS) {
     // "The platform's main process runs it": the owner of the shared main window.
     DWORD mainProcess = 0;
     HWND mainWnd = SharedToolData().hMainWnd;

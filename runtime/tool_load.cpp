@@ -4,7 +4,7 @@
 //   claimed -> registrations swapped in -> GADGET / PLUGIN / APP bits -> APP cleared when the
 //   tool's processes end -> no bit left: registrations swapped out (unless a system tool) and
 //   the record released.
-#include "platform/handles.h"
+#include "platform/win/handles.h"
 #include "runtime/host_hooks.h"
 #include "runtime/module_registry.h"
 #include "runtime/plugin_page.h"
@@ -13,8 +13,6 @@
 #include <shlwapi.h>
 
 namespace {
-
-const char kMonitorEvent[] = "velmora.qor.tool.moniter";
 
 bool IsMode(const CString& mode, const char* kind) { return mode.CompareNoCase(kind) == 0; }
 
@@ -65,8 +63,7 @@ int CToolModule::LoadModule(const CString& targetIn, const CString& modeIn) {
       result = 1;
       m_pRuntimeInfo->dwState |= TOOLSTATE_APP;
       m_pRuntimeInfo->dwProcessId = process;
-      UniqueHandle monitor(OpenEventA(EVENT_MODIFY_STATE, FALSE, kMonitorEvent));
-      if (monitor) SetEvent(monitor.get());
+      SignalToolMonitor();
       m_bAppStarted = TRUE;
       if (m_pParam) m_pParam->mapParam[RUNTIME_KEY_RUNSUCCEED] = "yes";
     }

@@ -1,10 +1,10 @@
 #include "runtime/tool_module.h"
 
-#include "platform/afx_module.h"
-#include "platform/register_doc.h"
-#include "platform/xconfig.h"
+#include "platform/framework/afx_module.h"
+#include "platform/doctree/register_doc.h"
+#include "platform/services/xconfig.h"
 #include "runtime/command_line.h"
-#include "runtime/lib_folder.h"
+#include "platform/win/lib_folder.h"
 
 #include <shlwapi.h>
 
@@ -14,12 +14,6 @@ namespace {
 
 const char kResourceLibrary[] = "Parlance10.dll";
 const char kDisplaySettings[] = "afs:\\Register\\Config\\App\\Tool\\Display";
-
-// The platform folder is the same for every module of the process: computed once, kept.
-CString& PlatformFolderCache() {
-  static CString folder;
-  return folder;
-}
 
 void RemoveTrailingBackslashes(CString& path) { path.TrimRight('\\'); }
 
@@ -68,13 +62,13 @@ CToolModule::~CToolModule() {
 }
 
 int CToolModule::InitModule(const CString& path) {
-  // 1. The platform's resource library, from this library's own folder.
+  // The platform's resource library, from this library's own folder.
   if (m_bLocalApp) {
     HMODULE resources = LoadLibraryA(OwnFolder() + kResourceLibrary);
     if (resources) AfxSetResourceHandle(resources);
   }
 
-  // 2. Application folder: the host executable's folder.
+  // Application folder: the host executable's folder.
   m_strPath = path;
   if (m_strPath.IsEmpty()) {
     char exe[MAX_PATH + 1] = "";
@@ -87,7 +81,7 @@ int CToolModule::InitModule(const CString& path) {
   if (slash >= 0) m_strPath = m_strPath.Left(slash);
   RemoveTrailingBackslashes(m_strPath);
 
-  // 3-4. Swap folder and what lies in it.
+  // Swap folder and what lies in it.
   m_strSwapPath = EnvironmentVariable("Swap");
   RemoveTrailingBackslashes(m_strSwapPath);
   m_strConfigPos = m_strSwapPath + "\\Config.ini";
@@ -97,41 +91,34 @@ int CToolModule::InitModule(const CString& path) {
   m_strDownloadPath = m_strSwapPath + "\\Download";
   m_strRegisterPos = m_strMyPath + "\\Register.xml";
 
-  // 5. Library, platform and temporary folders.
+  // Library, platform and temporary folders.
   m_strLibPath = GetLibFolder();
-  CString& platform = PlatformFolderCache();
-  if (platform.IsEmpty()) {
-    int cut = m_strLibPath.ReverseFind('\\');
-    platform = cut >= 0 ? m_strLibPath.Left(cut) : m_strLibPath;
-  }
-  m_strQORPath = platform;
+  m_strQORPath = PlatformFolder();
   m_strTempPath = m_strQORPath + "\\Tmp";
 
-  // 6. The tool's programs find the application folder and the libraries through these. The
-  //    reference to the old Path is stored as it stands, unexpanded.
+  // The tool's programs find the application folder and the libraries through these. The
+  // reference to the old Path is stored as it stands, unexpanded.
   SetEnvironmentVariableA("App", m_strPath);
   SetEnvironmentVariableA("Path", "%Path%;" + m_strLibPath);
 
-  // 7.
   CreateFolderIfMissing(m_strMyPath);
   CreateFolderIfMissing(m_strBackPath);
 
-  // 8-10. Platform configuration and the tool's configuration file.
+  // Platform configuration and the tool's configuration file.
   m_strQORVersion = CXConfig::GetINIString("Basic", "Name");
   m_strQORSkin = CXConfig::GetINIString("Basic", "Skin");
   m_bMobile = TRUE;
   m_bManual = GetINIString("Tool", "Manual").CompareNoCase("yes") == 0;
   m_strID = GetINIString("Tool", "ID");
 
-  // 11.
   CutCommandItems(GetCommandLineA(), m_arrCommand);
 
-  // 12-13. The settings document, loaded or created; the update feed from it.
+  // The settings document, loaded or created; the update feed from it.
   auto* doc = new CRegisterDoc;
   int status = doc->LoadXMLDoc(m_strRegisterPos);
-  if (status == 4) {
+  if (status == CXMLDoc::LOAD_DONE) {
     doc->InitVFDLDoc(nullptr);
-  } else if (status == 3 && doc->NewXMLDoc(m_strRegisterPos, 0, 0)) {
+  } else if (status == CXMLDoc::LOAD_NO_FILE && doc->NewXMLDoc(m_strRegisterPos, 0, 0)) {
     doc->InitVFDLDoc(nullptr);
   } else {
     delete doc;

@@ -20,8 +20,8 @@
 // derived class; the runtime always calls them through the virtual table.
 #pragma once
 
-#include "exports/vantel_api.h"
-#include "platform/afx_coll.h"
+#include "sysreg/vantel_api.h"
+#include "platform/framework/afx_coll.h"
 #include "runtime/runtime_param.h"
 
 #include <windows.h>

@@ -1,8 +1,8 @@
 // Swapping a tool package in and out between its two registration documents and the machine:
 //   MySelf\install.xml   the tool's own registrations ("config" and "install")
 //   Backup\install.xml   what the machine had before the tool was swapped in
-#include "platform/worker_thread.h"
-#include "platform/xfs_operation.h"
+#include "platform/win/worker_thread.h"
+#include "platform/services/xfs_operation.h"
 #include "runtime/host_hooks.h"
 #include "runtime/tool_module.h"
 #include "swap/sys_reg_doc.h"
@@ -28,9 +28,9 @@ void FileOperation(int code, const CString& source, const CString& target) {
 std::unique_ptr<CSysRegDoc> ReadRegistrationDoc(const CString& path, const CSysRegDoc* copyOf) {
   std::unique_ptr<CSysRegDoc> doc(new CSysRegDoc);
   int status = copyOf ? doc->LoadXMLDocCopy(path, *copyOf) : doc->LoadXMLDoc(path);
-  if (status == 3) {
+  if (status == CXMLDoc::LOAD_NO_FILE) {
     if (!doc->NewXMLDoc(path, 0, 0)) return nullptr;
-  } else if (status != 4) {
+  } else if (status != CXMLDoc::LOAD_DONE) {
     return nullptr;
   }
   return doc;

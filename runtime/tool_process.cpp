@@ -1,25 +1,14 @@
 // The tool's processes: starting its program through the host, ending every process the host
 // claims for the tool (or handing the tool over to its surviving main process), and the texts
 // of the runtime's questions.
-#include "platform/afx_module.h"
-#include "platform/handles.h"
+#include "platform/framework/afx_module.h"
+#include "platform/win/handles.h"
 #include "resources/resource_ids.h"
+#include "runtime/module_registry.h"
 #include "runtime/tool_module.h"
 #include "sysreg/common.h"
 
 #include <tlhelp32.h>
-
-namespace {
-
-const char kMonitorEvent[] = "velmora.qor.tool.moniter";
-
-// Wakes the platform main process's watch thread, when there is one.
-void SignalMonitor() {
-  UniqueHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, kMonitorEvent));
-  if (event) SetEvent(event.get());
-}
-
-}  // namespace
 
 CString CToolModule::GetMessageText(UINT id) {
   if (m_strName.IsEmpty()) m_strName.LoadString(IDS_DEFAULT_TOOL_NAME);
@@ -33,8 +22,8 @@ DWORD CToolModule::RunTool(const CString& target) {
   CString commandLine;
   void* environment = nullptr;
   auto r = static_cast<LONG>(GetToolRunInfo(commandLine, environment, target));
-  if (r > 4) return static_cast<DWORD>(r);  // the host started it: r is the process
-  if (r >= 1) return CCommon::ExecApp(commandLine, 0, environment);
+  if (r > TOOLRUN_START_MAX) return static_cast<DWORD>(r);  // the host started it: r is the process
+  if (r >= TOOLRUN_START_MIN) return CCommon::ExecApp(commandLine, 0, environment);
   return 0;
 }
 
@@ -58,7 +47,7 @@ int CToolModule::QuitTool(int checkMain, int ask) {
       if (checkMain && mainProcess) {
         // A main process of the tool survives: it takes the tool over and nothing is ended.
         if (m_pRuntimeInfo) m_pRuntimeInfo->dwProcessId = entry.th32ProcessID;
-        SignalMonitor();
+        SignalToolMonitor();
         return 0;
       }
     }

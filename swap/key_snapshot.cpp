@@ -1,6 +1,6 @@
 #include "swap/key_snapshot.h"
 
-#include "platform/worker_pool.h"
+#include "platform/win/worker_pool.h"
 
 #include <utility>
 

@@ -7,8 +7,8 @@
 // walk of the snapshot meets the keys in the order of a plain recursive reading.
 #pragma once
 
-#include "platform/afx_string.h"
-#include "platform/handles.h"
+#include "platform/framework/afx_string.h"
+#include "platform/win/handles.h"
 
 #include <memory>
 #include <vector>

@@ -1,9 +1,10 @@
 #include "swap/right_request.h"
 
-#include "platform/afx_module.h"
-#include "platform/handles.h"
+#include "platform/framework/afx_module.h"
+#include "platform/win/handles.h"
+#include "platform/win/named_objects.h"
 #include "resources/resource_ids.h"
-#include "runtime/lib_folder.h"
+#include "platform/win/lib_folder.h"
 #include "sysreg/progress_dlg.h"
 
 #include <objbase.h>
@@ -14,8 +15,6 @@
 
 namespace {
 
-const char kRequestEvent[] = "velmora.qor.right";
-const char kCreatorEvent[] = "velmora.qor.right.creator";
 const char kBrokerProgram[] = "QORRIGHT.exe";
 const int kAnswerPolls = 50;
 const DWORD kPollMs = 100;
@@ -24,12 +23,6 @@ const DWORD kCreatorWaitMs = 30000;
 int g_adminCache = -1;     // -1 until the first test
 int g_adminOverride = -1;  // set by tests only: Wine always answers "administrator"
 
-CString PlatformFolder() {
-  CString lib = GetLibFolder();
-  int slash = lib.ReverseFind('\\');
-  return slash >= 0 ? lib.Left(slash) : lib;
-}
-
 CString ReadKey(const CString& file, const CString& section, const char* key) {
   RequestFileLock lock;
   char buf[MAX_PATH] = "";
@@ -37,8 +30,8 @@ CString ReadKey(const CString& file, const CString& section, const char* key) {
   return buf;
 }
 
-// Windows NT 5.1 or later, asked with the extended version record (falling back to the plain
-// one) as the original does.
+// Windows NT 5.1 or later. The extended version record is asked for first; systems that do not
+// know it answer with the plain one.
 bool IsXpOrLater() {
   static OSVERSIONINFOEXA version = {};
   if (version.dwOSVersionInfoSize == 0) {
@@ -51,17 +44,6 @@ bool IsXpOrLater() {
   return version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
          (version.dwMajorVersion > 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion >= 1));
 }
-
-// A security descriptor with a null access list: the creator event is open to every account.
-struct OpenSecurity {
-  SECURITY_DESCRIPTOR sd;
-  SECURITY_ATTRIBUTES sa;
-  OpenSecurity() {
-    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);
-    sa = {sizeof sa, &sd, TRUE};
-  }
-};
 
 // "a=1\r\nb=2\r\n" -> "a=1\0b=2\0\0"
 std::vector<char> EnvironmentBlock(const CString& text) {
@@ -175,11 +157,11 @@ int ExecuteSwapRequest(RIGHTREQUEST& request) {
 }
 
 HANDLE OpenRequestEvent(const char* brokerProgram, int launch) {
-  HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, kRequestEvent);
+  HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, kRightRequestEvent);
   if (event || !launch) return event;
 
-  OpenSecurity security;
-  UniqueHandle creator(CreateEventA(&security.sa, TRUE, FALSE, kCreatorEvent));
+  OpenSecurityAttributes security(true);
+  UniqueHandle creator(CreateEventA(security.get(), TRUE, FALSE, kRightCreatorEvent));
   if (!creator) return nullptr;
   if (GetLastError() != ERROR_ALREADY_EXISTS) {
     // This caller launches the broker; the others wait for the creator event below.
@@ -189,7 +171,7 @@ HANDLE OpenRequestEvent(const char* brokerProgram, int launch) {
   } else {
     WaitForSingleObject(creator.get(), kCreatorWaitMs);
   }
-  return OpenEventA(EVENT_MODIFY_STATE, FALSE, kRequestEvent);
+  return OpenEventA(EVENT_MODIFY_STATE, FALSE, kRightRequestEvent);
 }
 
 CString GetRequestFile() { return PlatformFolder() + "\\data\\right.ini"; }
@@ -223,8 +205,8 @@ CString WriteRequest(const RIGHTREQUEST& r) {
 }
 
 RequestFileLock::RequestFileLock() : m_mutex(nullptr), m_owned(false) {
-  OpenSecurity security;
-  m_mutex = CreateMutexA(&security.sa, FALSE, "velmora.qor.right.file");
+  OpenSecurityAttributes security(true);
+  m_mutex = CreateMutexA(security.get(), FALSE, kRightFileMutex);
   if (m_mutex) {
     DWORD r = WaitForSingleObject(m_mutex, 5000);
     m_owned = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
@@ -244,7 +226,7 @@ UINT __cdecl LaunchBroker(void* brokerProgram) {
                                     GetLibFolder(), SW_HIDE);
   if (reinterpret_cast<INT_PTR>(started) > 32) {
     for (int i = 0; i < kAnswerPolls; ++i) {
-      UniqueHandle event(OpenEventA(SYNCHRONIZE, FALSE, kRequestEvent));
+      UniqueHandle event(OpenEventA(SYNCHRONIZE, FALSE, kRightRequestEvent));
       if (event) break;
       Sleep(kPollMs);
     }

@@ -14,7 +14,7 @@
 // direct form).
 #pragma once
 
-#include "platform/afx_string.h"
+#include "platform/framework/afx_string.h"
 
 #include <windows.h>
 

@@ -3,15 +3,16 @@
 // "install" class) and removes it from the machine; with m_bCheckReplace set, an item that the
 // machine already has and whose record says "none", "ask" or "new" is left alone, and the target
 // forgets the record of the same ID.
-#include "platform/crush_file.h"
-#include "platform/handles.h"
-#include "platform/worker_pool.h"
-#include "platform/worker_thread.h"
-#include "platform/xfs_operation.h"
-#include "platform/xformat.h"
+#include "platform/services/crush_file.h"
+#include "platform/win/handles.h"
+#include "platform/win/worker_pool.h"
+#include "platform/win/worker_thread.h"
+#include "platform/services/xfs_operation.h"
+#include "platform/doctree/xformat.h"
 #include "swap/key_snapshot.h"
 #include "swap/sys_reg_doc.h"
 #include "sysreg/common.h"
+#include "sysreg/machine_keys.h"
 
 #include <shlwapi.h>
 #include <winsvc.h>
@@ -19,10 +20,6 @@
 #include <vector>
 
 namespace {
-
-const char kFirewallList[] =
-    "SYSTEM\\CurrentControlSet\\Services\\SharedAccess\\Parameters\\FirewallPolicy\\StandardProfile\\"
-    "AuthorizedApplications\\List";
 
 // A value read with SHGetValue into 260 bytes, as text; a string's terminating zero is dropped.
 // False when it cannot be read.
@@ -95,7 +92,7 @@ int CSysRegDoc::InitSwap(CVFDLNode* node, CSysRegDoc* target) {
 }
 
 void CSysRegDoc::SwapRecord(CSysRegRec& record, CSysRegDoc* target) {
-  bool proceed = !m_bCheckReplace || record.GetReplace() == 0;
+  bool proceed = !m_bCheckReplace || record.GetReplace() == REPLACE_ALWAYS;
   // Left alone when the policy protects an item that the machine has.
   auto decide = [&proceed](bool machineHasIt) {
     if (!proceed && !machineHasIt) proceed = true;
@@ -103,7 +100,7 @@ void CSysRegDoc::SwapRecord(CSysRegRec& record, CSysRegDoc* target) {
   };
 
   switch (record.GetType()) {
-    case 1: {
+    case SYSREG_REGISTER: {
       HKEY root;
       CString subKey;
       CString key = record.GetKey();
@@ -133,35 +130,35 @@ void CSysRegDoc::SwapRecord(CSysRegRec& record, CSysRegDoc* target) {
       }
       break;
     }
-    case 2: {
+    case SYSREG_LIBRARY: {
       CString path = CCommon::GetLibPath(record.GetGuid());
       if (!decide(!path.IsEmpty())) break;
       if (target) target->BackupComponent(record.GetGuid(), record.GetRegCmd(), nullptr);
       if (!path.IsEmpty()) CCommon::RegisterLib(path, 0, GetFullPath(record.GetRegCmd()));
       break;
     }
-    case 3: {
+    case SYSREG_FILE: {
       CString full = GetFullPath(record.GetFile());
       if (!decide(PathFileExistsA(full) != FALSE)) break;
       if (target) target->BackupFile(record.GetFile(), nullptr);
       DeleteWithShell(full);
       break;
     }
-    case 4: {
+    case SYSREG_ASSOCIATION: {
       CString ext = record.GetExt();
       if (!decide(CCommon::IsAssociationExist(ext) != 0)) break;
       if (target) target->BackupAssociation(ext, nullptr);
       if (!ext.IsEmpty()) CCommon::EnableAssociation(ext, 0, "", "", 0, "", "", "", "", "", "", "");
       break;
     }
-    case 5: {
+    case SYSREG_FIREWALL: {
       CString full = GetFullPath(record.GetExe());
       if (!decide(CCommon::IsFireWallExist(full) != 0)) break;
       if (target) target->BackupFireWall(record.GetExe(), nullptr);
       if (!full.IsEmpty()) CCommon::EnableFireWall(full, 0, "");
       break;
     }
-    case 6: {
+    case SYSREG_SERVICE: {
       CString name = record.GetName();
       if (!decide(CCommon::IsServiceExist(name) != 0)) break;
       if (target) target->BackupService(name, nullptr);
@@ -201,7 +198,7 @@ void CSysRegDoc::CaptureValue(const CString& key, const CString& name, DWORD typ
                               CVFDLNode* parent) {
   if (HasValueRecord(key, name)) return;  // the first capture wins
   CSysRegRec record;
-  record.SetType(1);
+  record.SetType(SYSREG_REGISTER);
   record.SetKey(key);
   record.SetName(name);
   record.SetRegType(static_cast<int>(type));
@@ -215,9 +212,9 @@ void CSysRegDoc::CaptureValue(const CString& key, const CString& name, DWORD typ
 // not be opened has no record (and was not deleted either).
 void CSysRegDoc::CaptureKey(const KeySnapshot& key, CVFDLNode* parent) {
   if (!key.key) return;
-  if (!FindNodeByVar(1, "key", key.path, nullptr)) {
+  if (!FindNodeByVar(SYSREG_REGISTER, "key", key.path, nullptr)) {
     CSysRegRec record;
-    record.SetType(1);
+    record.SetType(SYSREG_REGISTER);
     record.SetKey(key.path);
     AddRecord(parent, record);
   }
@@ -230,11 +227,11 @@ void CSysRegDoc::CaptureKey(const KeySnapshot& key, CVFDLNode* parent) {
 int CSysRegDoc::BackupComponent(const CString& guid, const CString& regCmd, CVFDLNode* parent) {
   parent = CaptureParent(parent);
   if (!parent) return 0;
-  if (FindNodeByVar(2, "guid", guid, nullptr)) return 1;
+  if (FindNodeByVar(SYSREG_LIBRARY, "guid", guid, nullptr)) return 1;
   CString path = CCommon::GetLibPath(guid);
   if (path.IsEmpty()) return 1;
   CSysRegRec record;
-  record.SetType(2);
+  record.SetType(SYSREG_LIBRARY);
   record.SetGuid(guid);
   record.SetLibrary(path);
   record.SetRegCmd(regCmd);
@@ -251,11 +248,11 @@ int CSysRegDoc::BackupFile(const CString& file, CVFDLNode* parent) {
   bool exists = search.valid();
   search.reset();
 
-  CVFDLNode* node = FindNodeByVar(3, "file", file, nullptr);
+  CVFDLNode* node = FindNodeByVar(SYSREG_FILE, "file", file, nullptr);
   if (!node) {
     if (!exists) return 1;
     CSysRegRec record;
-    record.SetType(3);
+    record.SetType(SYSREG_FILE);
     record.SetFile(file);
     node = GetNodeByID(AddRecord(parent, record));
     if (!node) return 0;
@@ -272,9 +269,9 @@ int CSysRegDoc::BackupFile(const CString& file, CVFDLNode* parent) {
 int CSysRegDoc::BackupAssociation(const CString& extension, CVFDLNode* parent) {
   parent = CaptureParent(parent);
   if (!parent) return 0;
-  if (FindNodeByVar(4, "extension", extension, nullptr)) return 1;
+  if (FindNodeByVar(SYSREG_ASSOCIATION, "extension", extension, nullptr)) return 1;
   CSysRegRec record;
-  record.SetType(4);
+  record.SetType(SYSREG_ASSOCIATION);
   record.SetExt(extension);
   bool captured = false;
   auto read = [&](const CString& subKey, const char* name, void (CSysRegRec::*set)(const CString&)) {
@@ -310,9 +307,9 @@ int CSysRegDoc::BackupAssociation(const CString& extension, CVFDLNode* parent) {
 int CSysRegDoc::BackupService(const CString& name, CVFDLNode* parent) {
   parent = CaptureParent(parent);
   if (!parent) return 0;
-  if (FindNodeByVar(6, "name", name, nullptr)) return 1;
+  if (FindNodeByVar(SYSREG_SERVICE, "name", name, nullptr)) return 1;
   CSysRegRec record;
-  record.SetType(6);
+  record.SetType(SYSREG_SERVICE);
   record.SetName(name);
   ServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) return 0;
@@ -356,7 +353,7 @@ int CSysRegDoc::BackupFireWall(const CString& program, CVFDLNode* parent) {
   if (!CCrushFile::IsWindowsXPSP2(1)) return 1;
   parent = CaptureParent(parent);
   if (!parent) return 0;
-  if (FindNodeByVar(5, "execute", program, nullptr)) return 1;
+  if (FindNodeByVar(SYSREG_FIREWALL, "execute", program, nullptr)) return 1;
   CString entry;
   if (!ReadShellValue(HKEY_LOCAL_MACHINE, kFirewallList, GetFullPath(program), entry)) return 1;
   // path ":*:" enabled ":" description
@@ -369,7 +366,7 @@ int CSysRegDoc::BackupFireWall(const CString& program, CVFDLNode* parent) {
   while (!entry.IsEmpty() && (entry[entry.GetLength() - 1] == ':' || entry[entry.GetLength() - 1] == '*'))
     entry = entry.Left(entry.GetLength() - 1);
   CSysRegRec record;
-  record.SetType(5);
+  record.SetType(SYSREG_FIREWALL);
   record.SetExe(entry);
   record.SetName(description);
   record.SetEnabled(enabled);

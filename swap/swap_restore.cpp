@@ -1,9 +1,9 @@
 // Write back and reset: the second half of a swap. Restore writes a document's "install" records
 // onto the machine in document order; ResetSwap empties the "install" class before a new capture.
-#include "platform/handles.h"
-#include "platform/worker_pool.h"
-#include "platform/xfs_operation.h"
-#include "platform/xformat.h"
+#include "platform/win/handles.h"
+#include "platform/win/worker_pool.h"
+#include "platform/services/xfs_operation.h"
+#include "platform/doctree/xformat.h"
 #include "swap/sys_reg_doc.h"
 #include "sysreg/common.h"
 
@@ -156,7 +156,7 @@ int CSysRegDoc::Restore(CVFDLNode* node) {
   OpenKeyCache keys;
   for (size_t i = 0; i < records.size();) {
     size_t end = i;
-    while (end < records.size() && RecordOf(records[end]).GetType() == 1) ++end;
+    while (end < records.size() && RecordOf(records[end]).GetType() == SYSREG_REGISTER) ++end;
     if (end == i) {
       RestoreRecord(RecordOf(records[i]), records[i]->GetID(), keys);
       // A library's registrar or a new service may have deleted and made again keys held open.
@@ -200,18 +200,18 @@ void CSysRegDoc::WriteRegisterRun(const std::vector<CVFDLNode*>& records, size_t
 
 void CSysRegDoc::RestoreRecord(const CSysRegRec& record, const CString& id, OpenKeyCache& keys) {
   switch (record.GetType()) {
-    case 1: {
+    case SYSREG_REGISTER: {
       HKEY key = keys.Open(record.GetKey());
       if (key && record.GetRegType() != 0)
         WriteValue(key, record, record.GetRegType() == REG_EXPAND_SZ ? GetFullPath(record.GetValue()) : CString());
       break;
     }
-    case 2: {
+    case SYSREG_LIBRARY: {
       CString library = GetFullPath(record.GetLibrary());
       if (!library.IsEmpty()) CCommon::RegisterLib(library, 1, GetFullPath(record.GetRegCmd()));
       break;
     }
-    case 3: {
+    case SYSREG_FILE: {
       CString storage = StorageFolder(id);
       if (!PathFileExistsA(storage)) break;
       CString destination = GetFullPath(record.GetFile());
@@ -225,19 +225,19 @@ void CSysRegDoc::RestoreRecord(const CSysRegRec& record, const CString& id, Open
       op.Execute();
       break;
     }
-    case 4:
+    case SYSREG_ASSOCIATION:
       if (!record.GetExt().IsEmpty())
         CCommon::EnableAssociation(record.GetExt(), 1, GetFullPath(record.GetOpen()), GetFullPath(record.GetIcon()),
                                    record.GetURLProtocol(), record.GetDocument(), record.GetName(),
                                    record.GetContentType(), record.GetFriendlyName(), GetFullPath(record.GetEdit()),
                                    GetFullPath(record.GetPrint()), record.GetCLSID());
       break;
-    case 5: {
+    case SYSREG_FIREWALL: {
       CString program = GetFullPath(record.GetExe());
       if (!program.IsEmpty()) CCommon::EnableFireWall(program, 1, record.GetName());
       break;
     }
-    case 6: {
+    case SYSREG_SERVICE: {
       std::vector<char> depend = DependencyList(record.GetDependOnService());
       if (!record.GetName().IsEmpty())
         CCommon::NewService(record.GetName(), GetFullPath(record.GetFile()), record.GetSrvType(), record.GetStart(),

@@ -2,7 +2,7 @@
 #include "swap/sys_reg_doc.h"
 
 #include "resources/resource_ids.h"
-#include "platform/xfs_operation.h"
+#include "platform/services/xfs_operation.h"
 
 #include <shlwapi.h>
 
@@ -10,8 +10,11 @@
 
 namespace {
 
+// In the order of SysRegType from SYSREG_REGISTER on, and of SysRegReplace from REPLACE_ALWAYS on.
 const char* const kTypeWords[] = {"register", "library", "file", "association", "firewall", "service"};
 const char* const kReplaceWords[] = {"always", "none", "ask", "new"};
+const int kTypeCount = sizeof kTypeWords / sizeof kTypeWords[0];
+const int kReplaceCount = sizeof kReplaceWords / sizeof kReplaceWords[0];
 
 // The index key of a variable: its name, a NUL, and its value with ASCII letters in lower case,
 // the folding of the runtime's case-insensitive comparison; the second byte of a double-byte
@@ -87,7 +90,7 @@ void CSysRegDoc::DelRecPointer(void* item) {
 
 int CSysRegDoc::DelLinkFile(CVFDLNode* node) {
   if (node && node->GetKind() == VFDL_KIND_REC &&
-      static_cast<CSysRegRec*>(node->GetData())->GetType() == 3) {
+      static_cast<CSysRegRec*>(node->GetData())->GetType() == SYSREG_FILE) {
     CXFSOperation op;
     op.m_nOperation = CXFSOperation::kDelete;
     op.m_strSource = StorageFolder(node->GetID());
@@ -142,7 +145,7 @@ bool CSysRegDoc::HasValueRecord(const CString& key, const CString& name) {
   const auto& candidates = byKey->second.size() < byName->second.size() ? byKey->second : byName->second;
   for (CVFDLNode* node : candidates) {
     auto* rec = static_cast<CSysRegRec*>(node->GetData());
-    if (rec->GetType() == 1 && rec->HasVar("name") && rec->GetKey().CompareNoCase(key) == 0 &&
+    if (rec->GetType() == SYSREG_REGISTER && rec->HasVar("name") && rec->GetKey().CompareNoCase(key) == 0 &&
         rec->GetName().CompareNoCase(name) == 0 && IsWithin(node, install))
       return true;
   }
@@ -232,21 +235,25 @@ CVFDLNode* CSysRegDoc::FindNodeByVar(int type, const CString& name, const CStrin
 }
 
 int CSysRegDoc::GetTypeValue(const CString& word) {
-  for (int i = 0; i < 6; ++i)
-    if (word == kTypeWords[i]) return i + 1;
-  return 0;
+  for (int i = 0; i < kTypeCount; ++i)
+    if (word == kTypeWords[i]) return SYSREG_REGISTER + i;
+  return SYSREG_UNKNOWN;
 }
 
-CString CSysRegDoc::GetTypeString(int type) { return type >= 1 && type <= 6 ? CString(kTypeWords[type - 1]) : CString(); }
+CString CSysRegDoc::GetTypeString(int type) {
+  int index = type - SYSREG_REGISTER;
+  return index >= 0 && index < kTypeCount ? CString(kTypeWords[index]) : CString();
+}
 
 int CSysRegDoc::GetReplaceValue(const CString& word) {
-  for (int i = 0; i < 4; ++i)
-    if (word == kReplaceWords[i]) return i;
-  return 0;
+  for (int i = 0; i < kReplaceCount; ++i)
+    if (word == kReplaceWords[i]) return REPLACE_ALWAYS + i;
+  return REPLACE_ALWAYS;
 }
 
 CString CSysRegDoc::GetReplaceString(int replace) {
-  return replace >= 0 && replace <= 3 ? CString(kReplaceWords[replace]) : CString();
+  int index = replace - REPLACE_ALWAYS;
+  return index >= 0 && index < kReplaceCount ? CString(kReplaceWords[index]) : CString();
 }
 
 CVFDLNode* CSysRegDoc::CaptureParent(CVFDLNode* parent) {

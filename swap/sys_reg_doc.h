@@ -26,8 +26,8 @@
 // changed through UpdateRec: a held record changed in place is not re-indexed.
 #pragma once
 
-#include "exports/vantel_api.h"
-#include "platform/vfdl_doc.h"
+#include "sysreg/vantel_api.h"
+#include "platform/doctree/vfdl_doc.h"
 #include "swap/sys_reg_rec.h"
 
 #include <string>

@@ -18,7 +18,7 @@ bool CSysRegRec::operator==(const CSysRegRec& other) const {
 }
 
 int CSysRegRec::IsSysKeyValue() const {
-  if (GetType() != 1) return 0;
+  if (GetType() != SYSREG_REGISTER) return 0;
   CVFVarArray vars;
   GetVarList(vars);
   return vars.Find("key") >= 0 && vars.Find("name") >= 0;

@@ -11,8 +11,26 @@
 // "no"; SetEncode and SetURLProtocol write "yes" or "".
 #pragma once
 
-#include "exports/vantel_api.h"
-#include "platform/vfdl_rec.h"
+#include "sysreg/vantel_api.h"
+#include "platform/doctree/vfdl_rec.h"
+
+// The kinds of registration (the variable "type") and the replace policies ("replace"), numbered
+// as CSysRegDoc's vocabularies number their words.
+enum SysRegType {
+  SYSREG_UNKNOWN = 0,
+  SYSREG_REGISTER = 1,     // a registry key (whole) or one value
+  SYSREG_LIBRARY = 2,      // a COM library
+  SYSREG_FILE = 3,         // a file (its content in the record's storage folder)
+  SYSREG_ASSOCIATION = 4,  // a file-type or URL-protocol association
+  SYSREG_FIREWALL = 5,     // a firewall exception
+  SYSREG_SERVICE = 6,      // a Windows service
+};
+enum SysRegReplace {
+  REPLACE_ALWAYS = 0,  // the tool's registration always replaces the machine's
+  REPLACE_NONE = 1,    // an item the machine has is left alone
+  REPLACE_ASK = 2,     // the same, for now (no question is asked)
+  REPLACE_NEW = 3,     // the same: only items the machine lacks are installed
+};
 
 class VANTEL_API CSysRegRec : public CVFDLRec {
  public:

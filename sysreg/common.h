@@ -10,8 +10,8 @@
 // common_odbc.cpp (ODBC data sources), common_service.cpp (services).
 #pragma once
 
-#include "exports/vantel_api.h"
-#include "platform/afx_string.h"
+#include "sysreg/vantel_api.h"
+#include "platform/framework/afx_string.h"
 #include "sysreg/progress_dlg.h"
 
 #include <windows.h>

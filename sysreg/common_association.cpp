@@ -2,16 +2,13 @@
 // authorised applications.
 #include "sysreg/common.h"
 
-#include "platform/handles.h"
+#include "platform/win/handles.h"
+#include "sysreg/machine_keys.h"
 
 #include <shlobj.h>
 #include <shlwapi.h>
 
 namespace {
-
-const char kFirewallList[] =
-    "SYSTEM\\CurrentControlSet\\Services\\SharedAccess\\Parameters\\FirewallPolicy\\StandardProfile\\"
-    "AuthorizedApplications\\List";
 
 // An extension names one key directly under HKEY_CLASSES_ROOT. An empty one, or one that starts
 // with a backslash, would name the root itself (or nothing sensible) and is left alone.

@@ -2,7 +2,7 @@
 // library file in-process, through a registrar program, or as a type library.
 #include "sysreg/common.h"
 
-#include "platform/handles.h"
+#include "platform/win/handles.h"
 
 #include <objbase.h>
 #include <oleauto.h>

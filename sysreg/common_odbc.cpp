@@ -1,7 +1,7 @@
 // ODBC system data sources, through the ODBC installer library.
 #include "sysreg/common.h"
 
-#include "platform/handles.h"
+#include "platform/win/handles.h"
 #include "sysreg/odbc_installer.h"
 
 #include <shlwapi.h>

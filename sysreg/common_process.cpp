@@ -2,7 +2,7 @@
 // it, ended politely by closing their top-level windows, forced to end after a time-out.
 #include "sysreg/common.h"
 
-#include "platform/handles.h"
+#include "platform/win/handles.h"
 
 #include <mbstring.h>
 #include <shlwapi.h>

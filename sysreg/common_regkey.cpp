@@ -2,7 +2,7 @@
 // created level by level, and tested for keys and values.
 #include "sysreg/common.h"
 
-#include "platform/handles.h"
+#include "platform/win/handles.h"
 
 #include <mbstring.h>
 #include <shlwapi.h>

@@ -2,7 +2,8 @@
 // until the service manager has really removed them), and tested for presence.
 #include "sysreg/common.h"
 
-#include "platform/handles.h"
+#include "platform/win/handles.h"
+#include "sysreg/machine_keys.h"
 
 #include <shlwapi.h>
 
@@ -84,7 +85,7 @@ void CCommon::WaitServiceDelete(CProgressDlg* dialog, const char* name) {
     if (service && !SendStop(service.get())) dialog->m_bRetryStop = TRUE;
     if (dialog->m_bRetryStop) return;
   }
-  CString key = CString("SYSTEM\\CurrentControlSet\\Services\\") + name;
+  CString key = CString(kServicesKey) + "\\" + name;
   if (::SHGetValueA(HKEY_LOCAL_MACHINE, key, "ImagePath", nullptr, nullptr, nullptr) == ERROR_FILE_NOT_FOUND)
     dialog->m_nResult = CProgressDlg::kCompleted;
 }

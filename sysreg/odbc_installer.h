@@ -2,7 +2,7 @@
 // unloads, and the attribute list the runtime hands it for a new system data source.
 #pragma once
 
-#include "platform/afx_string.h"
+#include "platform/framework/afx_string.h"
 
 #include <windows.h>
 

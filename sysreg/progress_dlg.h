@@ -5,8 +5,8 @@
 // Template: dialog 278 of the current resource library (IDOK default button, IDCANCEL).
 #pragma once
 
-#include "platform/afx_dialog.h"
-#include "platform/afx_string.h"
+#include "platform/framework/afx_dialog.h"
+#include "platform/framework/afx_string.h"
 
 #include <windows.h>
 

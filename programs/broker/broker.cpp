@@ -3,16 +3,16 @@
 // whenever its event "velmora.qor.right" is set it carries out each "ready" request of the request
 // file that request_policy admits, writes "result" and sets "status" to "success" or "error".
 // It ends after ten minutes without requests, or at once when another broker is running.
-#include "platform/handles.h"
+#include "platform/win/handles.h"
+#include "platform/win/named_objects.h"
 #include "programs/broker/request_policy.h"
-#include "runtime/lib_folder.h"
+#include "platform/win/lib_folder.h"
 #include "swap/right_request.h"
 
 #include <vector>
 
 namespace {
 
-const char kRequestEvent[] = "velmora.qor.right";
 const DWORD kIdleExitMs = 10 * 60 * 1000;
 
 CString ReadStatus(const CString& file, const CString& section) {
@@ -51,16 +51,13 @@ void ServeReadyRequests(const CString& file, const CString& platform, const CStr
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  // Callers without rights must be able to set the event: a null access list.
-  SECURITY_DESCRIPTOR sd;
-  InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-  SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);
-  SECURITY_ATTRIBUTES sa = {sizeof sa, &sd, FALSE};
-  UniqueHandle event(CreateEventA(&sa, FALSE, FALSE, kRequestEvent));
+  // Callers without rights must be able to set the event.
+  OpenSecurityAttributes security(false);
+  UniqueHandle event(CreateEventA(security.get(), FALSE, FALSE, kRightRequestEvent));
   if (!event || GetLastError() == ERROR_ALREADY_EXISTS) return 1;
 
   CString libFolder = GetLibFolder();  // this program's folder: it lives in the library folder
-  CString platform = libFolder.Left(libFolder.ReverseFind('\\') < 0 ? 0 : libFolder.ReverseFind('\\'));
+  CString platform = PlatformFolder();
   CString file = GetRequestFile();
   while (WaitForSingleObject(event.get(), kIdleExitMs) == WAIT_OBJECT_0) ServeReadyRequests(file, platform, libFolder);
   return 0;

@@ -1,5 +1,7 @@
 #include "programs/broker/request_policy.h"
 
+#include "runtime/tool_layout.h"
+
 #include <shlwapi.h>
 
 namespace {
@@ -66,15 +68,16 @@ bool AdmitLauncher(RIGHTREQUEST& r, const CString& platform, const CString& libF
   CString path, verb;
   if (!SplitLauncherLine(r.strLibrary, path, verb)) return false;
   CString exe = Canonical(path);
-  if (exe.IsEmpty() || !IsUnder(exe, platform + "\\App\\Tools")) return false;
+  CString tools = platform + kToolsFolder;
+  if (exe.IsEmpty() || !IsUnder(exe, tools)) return false;
   // <platform>\App\Tools\<tool>\app\run.exe
-  CString rest = exe.Mid(platform.GetLength() + 11);
+  CString rest = exe.Mid(tools.GetLength() + 1);
   int slash = rest.Find('\\');
-  if (slash <= 0 || rest.Mid(slash).CompareNoCase("\\app\\run.exe") != 0) return false;
+  if (slash <= 0 || rest.Mid(slash).CompareNoCase(CString(kToolAppFolder) + "\\" + kLauncherProgram) != 0) return false;
   if (GetFileAttributesA(exe) == INVALID_FILE_ATTRIBUTES) return false;
-  CString toolFolder = platform + "\\App\\Tools\\" + rest.Left(slash);
-  r.strWorkDir = toolFolder + "\\app";
-  return PinEnvironment(r, toolFolder + "\\Swap", libFolder);
+  CString toolFolder = tools + "\\" + rest.Left(slash);
+  r.strWorkDir = toolFolder + kToolAppFolder;
+  return PinEnvironment(r, toolFolder + kToolSwapFolder, libFolder);
 }
 
 bool AdmitFunction(RIGHTREQUEST& r, const CString& platform) {

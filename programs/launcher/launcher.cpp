@@ -6,7 +6,7 @@
 // runtime's: "/load [target]", "/mode gadget|plugin|app", "/unload", "/install", "/uninstall",
 // "/update <package>", "/version <v>". Vantel10.dll is found by the ordinary search: beside
 // run.exe, or in the library folder that the catalogue appends to Path.
-#include "platform/handles.h"
+#include "platform/win/handles.h"
 #include "programs/launcher/launcher_settings.h"
 #include "runtime/runtime_param.h"
 
@@ -33,7 +33,7 @@ void Trace(const char* fmt, ...) {
 DWORD __cdecl GetToolRunInfo(RUNTIMEPARAM*, CString* commandLine, void** /*environment*/, const CString* target) {
   *commandLine = ExpandProgram(g_settings.program, g_folder, *target);
   Trace("GetToolRunInfo %s", commandLine->c_str());
-  return commandLine->IsEmpty() ? 0 : 3;  // 3: the runtime starts it without waiting
+  return commandLine->IsEmpty() ? TOOLRUN_NONE : TOOLRUN_START;
 }
 
 int __cdecl GetToolExitInfo(RUNTIMEPARAM*, DWORD processId, const CString* exeName, CString* windowClass,

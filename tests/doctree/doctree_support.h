@@ -2,7 +2,7 @@
 // and trees, and a field-by-field comparison of two trees.
 #pragma once
 
-#include "platform/doc_tree.h"
+#include "platform/doctree/doc_tree.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The file side of a document: load statuses, new documents, bad input, auto-save, COM set-up.
 #include "tests/doctree/doctree_support.h"
 
-#include "platform/afx.h"
+#include "platform/framework/afx.h"
 #include "resources/resource_ids.h"
 #include "tests/support/test_paths.h"
 

@@ -3,7 +3,7 @@
 // reader must take, and inputs it must refuse (every truncation of a document among them).
 #include "tests/doctree/doctree_support.h"
 
-#include "platform/xml_io.h"
+#include "platform/doctree/xml_io.h"
 #include "tests/support/test_paths.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 // The collections: behaviour under what hosts do, the 4.2 layout, and a map shared with another
 // module that has its own copy of the framework code.
-#include "platform/afx.h"
-#include "platform/handles.h"
+#include "platform/framework/afx.h"
+#include "platform/win/handles.h"
 #include "tests/support/test_paths.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ TEST(HashKey, IsTimes33OverSignedCharacters) {
   EXPECT_EQ(HashKey(""), 0u);
   EXPECT_EQ(HashKey("a"), 97u);
   EXPECT_EQ(HashKey("ab"), 97u * 33 + 98);
-  // A byte above 0x7F counts as a negative character, as with the original compiler.
+  // A byte above 0x7F counts as a negative character, as in a host's framework.
   EXPECT_EQ(HashKey("\xD0"), static_cast<UINT>(-48));
 }
 
@@ -69,9 +69,9 @@ TEST(MapStringToString, TenThousandEntriesAndCodePage936Keys) {
   EXPECT_STREQ(v, "v69993");
 }
 
-// The layout a host compiled against the original framework reads: the association for a key
+// The layout a host compiled against the 4.2 framework reads: the association for a key
 // sits in bucket HashKey(key) % 17, found by walking raw memory.
-TEST(MapStringToString, RawLayoutMatchesTheOriginal) {
+TEST(MapStringToString, RawLayoutIsTheHostFrameworks) {
   CMapStringToString map;
   map["Name"] = "Demo";
   struct RawMap {

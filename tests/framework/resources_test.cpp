@@ -1,6 +1,6 @@
 // The resource library's strings and dialogs, loaded the way the runtime loads them, and the
 // dialog-answering helper the other tests rely on.
-#include "platform/afx.h"
+#include "platform/framework/afx.h"
 #include "resources/resource_ids.h"
 #include "tests/support/dialog_answerer.h"
 #include "tests/support/resource_library.h"

@@ -1,5 +1,5 @@
 // CString behaviour that hosts and the runtime rely on, and its binary layout.
-#include "platform/afx.h"
+#include "platform/framework/afx.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The worker threads of the swap: a pool that spreads the items of a job over its threads and
 // the caller's, and a single piece of work run beside the caller.
-#include "platform/worker_pool.h"
-#include "platform/worker_thread.h"
+#include "platform/win/worker_pool.h"
+#include "platform/win/worker_thread.h"
 
 #include <gtest/gtest.h>
 

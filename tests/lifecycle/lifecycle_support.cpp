@@ -1,6 +1,6 @@
 #include "tests/lifecycle/lifecycle_support.h"
 
-#include "platform/handles.h"
+#include "platform/win/handles.h"
 #include "tests/support/dialog_answerer.h"
 #include "tests/support/shared_table.h"
 

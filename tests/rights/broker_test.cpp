@@ -1,8 +1,8 @@
 // The rights broker and its protocol, as a user without administrator rights meets them: the
 // request file, the two named events, one launch of QORRIGHT.exe for every caller, and the
 // broker's refusal of anything but a tool's swap or a platform library's function.
-#include "platform/afx_module.h"
-#include "platform/handles.h"
+#include "platform/framework/afx_module.h"
+#include "platform/win/handles.h"
 #include "runtime/tool_module.h"
 #include "swap/right_request.h"
 #include "tests/lifecycle/lifecycle_support.h"

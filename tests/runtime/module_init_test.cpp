@@ -1,7 +1,7 @@
 // A tool module's initialisation: folders, environment, configuration, resource library and
 // skin, observed on the real file system, environment and loaded modules.
-#include "platform/afx_module.h"
-#include "runtime/lib_folder.h"
+#include "platform/framework/afx_module.h"
+#include "platform/win/lib_folder.h"
 #include "runtime/tool_module.h"
 #include "tests/support/test_paths.h"
 

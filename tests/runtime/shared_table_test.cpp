@@ -1,6 +1,6 @@
 // The running-tool table every process shares, the claim rules, and the three exports, driven
 // through real launcher processes and observed in the shared section of the loaded library.
-#include "platform/handles.h"
+#include "platform/win/handles.h"
 #include "runtime/module_registry.h"
 #include "runtime/runtime_param.h"
 #include "runtime/shared_data.h"

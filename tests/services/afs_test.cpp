@@ -1,8 +1,8 @@
 // The platform's file-system object and the registry root of its main document.
-#include "platform/acas_doc.h"
-#include "platform/afs.h"
-#include "platform/afs_path.h"
-#include "platform/doc_tree.h"
+#include "platform/doctree/acas_doc.h"
+#include "platform/services/afs.h"
+#include "platform/services/afs_path.h"
+#include "platform/doctree/doc_tree.h"
 #include "tests/services/services_support.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Zip archives: what the platform packs comes back unchanged, and a hostile or broken archive
 // writes nothing at all, inside or outside the target folder.
-#include "platform/unique_file.h"
-#include "platform/xcommon.h"
-#include "platform/zip_reader.h"
+#include "platform/win/unique_file.h"
+#include "platform/services/xcommon.h"
+#include "platform/services/zip_reader.h"
 #include "tests/services/services_support.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The platform configuration file and URL encoding.
-#include "platform/xconfig.h"
+#include "platform/services/xconfig.h"
 #include "tests/services/services_support.h"
 
 #include <gtest/gtest.h>

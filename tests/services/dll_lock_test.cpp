@@ -1,6 +1,6 @@
 // The library lock across threads, and when it lets the library go. The code of this test
 // program stands for the library's image: a window whose procedure lives here runs library code.
-#include "platform/dll_lock.h"
+#include "platform/services/dll_lock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Telling a usable update feed from whatever else a download may bring.
-#include "platform/midl_doc.h"
+#include "platform/services/midl_doc.h"
 #include "tests/services/services_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // File operations on the real file system: copies and deletes of files, folders and patterns,
 // silent unless a title is given, never asking anything.
-#include "platform/xfs_operation.h"
+#include "platform/services/xfs_operation.h"
 #include "tests/services/services_support.h"
 
 #include <gtest/gtest.h>

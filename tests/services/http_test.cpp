@@ -2,9 +2,9 @@
 // appears at the target when the server refuses, is missing, or never answers.
 #include <winsock2.h>
 
-#include "platform/http.h"
-#include "platform/midl_doc.h"
-#include "platform/xcommon.h"
+#include "platform/services/http.h"
+#include "platform/services/midl_doc.h"
+#include "platform/services/xcommon.h"
 #include "tests/services/services_support.h"
 
 #include <gtest/gtest.h>

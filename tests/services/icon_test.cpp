@@ -1,5 +1,5 @@
 // The shared icon list: one image per file, found again by path.
-#include "platform/afs_icon.h"
+#include "platform/services/afs_icon.h"
 #include "tests/services/services_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "tests/services/services_support.h"
 
-#include "platform/unique_file.h"
+#include "platform/win/unique_file.h"
 
 #include <zlib.h>
 

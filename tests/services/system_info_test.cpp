@@ -1,5 +1,5 @@
 // The version of the running Windows and the firewall test built on it.
-#include "platform/crush_file.h"
+#include "platform/services/crush_file.h"
 
 #include <gtest/gtest.h>
 

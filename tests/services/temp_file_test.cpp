@@ -1,5 +1,5 @@
 // Temporary files of the platform: new, empty, in the folder asked for, never handed out twice.
-#include "platform/xcommon.h"
+#include "platform/services/xcommon.h"
 #include "tests/services/services_support.h"
 
 #include <gtest/gtest.h>

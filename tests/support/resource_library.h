@@ -3,7 +3,7 @@
 // previous handle comes back and the library is freed when the object goes.
 #pragma once
 
-#include "platform/afx_module.h"
+#include "platform/framework/afx_module.h"
 #include "tests/support/test_paths.h"
 
 #include <windows.h>

@@ -1,6 +1,6 @@
 #include "tests/swap/swap_support.h"
 
-#include "platform/afx_module.h"
+#include "platform/framework/afx_module.h"
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>

@@ -5,7 +5,7 @@
 // handle once for the whole executable, before the first test.
 #pragma once
 
-#include "platform/handles.h"
+#include "platform/win/handles.h"
 #include "runtime/tool_module.h"
 #include "swap/sys_reg_doc.h"
 #include "tests/support/test_paths.h"

@@ -1,6 +1,6 @@
 // The progress dialog on the real template: completion, time-out, the inert default button,
 // the cancel question answered through the real message box, and the caption cache.
-#include "platform/afx.h"
+#include "platform/framework/afx.h"
 #include "resources/resource_ids.h"
 #include "sysreg/progress_dlg.h"
 #include "tests/support/dialog_answerer.h"

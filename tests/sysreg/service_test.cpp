@@ -1,6 +1,6 @@
 // Services against Wine's service manager: created with defaults and started, created disabled,
 // replaced, deleted with and without the progress dialog, and one that refuses to stop.
-#include "platform/afx.h"
+#include "platform/framework/afx.h"
 #include "sysreg/common.h"
 #include "tests/support/dialog_answerer.h"
 #include "tests/support/test_paths.h"

@@ -1,7 +1,7 @@
 // Observers and guards for the registration-primitive tests.
 #pragma once
 
-#include "platform/handles.h"
+#include "platform/win/handles.h"
 
 #include <functional>
 #include <string>
