@@ -1,7 +1,8 @@
 // A tool's life through its real launcher: load in each kind with the fallback chain, the swap in
 // and out around it, the tool's processes, and the record in the shared table.
 #include "runtime/plugin_page.h"
-#include "tests/lifecycle/lifecycle_support.h"
+#include "tests/support/processes.h"
+#include "tests/support/sample_tool.h"
 #include "tests/support/dialog_answerer.h"
 #include "tests/support/shared_table.h"
 

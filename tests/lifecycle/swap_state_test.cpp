@@ -1,6 +1,7 @@
 // The tool's swap state in Config.ini ("Status", "Install"), moved by "/install" and
 // "/uninstall" through the real launcher, row by row of the state table.
-#include "tests/lifecycle/lifecycle_support.h"
+#include "tests/support/processes.h"
+#include "tests/support/sample_tool.h"
 #include "tests/support/dialog_answerer.h"
 #include "tests/support/shared_table.h"
 

@@ -5,7 +5,8 @@
 #include "platform/win/handles.h"
 #include "runtime/tool_module.h"
 #include "swap/right_request.h"
-#include "tests/lifecycle/lifecycle_support.h"
+#include "tests/support/processes.h"
+#include "tests/support/sample_tool.h"
 #include "tests/support/dialog_answerer.h"
 #include "tests/support/resource_library.h"
 

@@ -3,6 +3,7 @@
 #include "platform/framework/afx_module.h"
 #include "platform/win/lib_folder.h"
 #include "runtime/tool_module.h"
+#include "tests/support/processes.h"
 #include "tests/support/test_paths.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,9 @@
 #include "platform/services/afs.h"
 #include "platform/services/afs_path.h"
 #include "platform/doctree/doc_tree.h"
-#include "tests/services/services_support.h"
+#include "tests/support/registry.h"
+#include "tests/support/test_paths.h"
+#include "tests/support/zip_builder.h"
 
 #include <gtest/gtest.h>
 

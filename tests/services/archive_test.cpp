@@ -3,7 +3,9 @@
 #include "platform/win/unique_file.h"
 #include "platform/services/xcommon.h"
 #include "platform/services/zip_reader.h"
-#include "tests/services/services_support.h"
+#include "tests/support/registry.h"
+#include "tests/support/test_paths.h"
+#include "tests/support/zip_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -25,17 +27,17 @@ std::string RandomBytes(size_t n) {
 void ExpectRefused(const std::string& zipBytes, const std::string& what) {
   SCOPED_TRACE(what);
   ScratchFolder parent("zhost");
-  ASSERT_TRUE(WriteBytes(W(parent / "in.zip"), zipBytes));
+  ASSERT_TRUE(WriteBytes(Wide(parent / "in.zip"), zipBytes));
   CreateDirectoryA((parent / "target").c_str(), nullptr);
   WriteTextFile(parent / "target\\keep.txt", "mine");
   EXPECT_EQ(CXCommon::UnzipArchive((parent / "in.zip").c_str(), (parent / "target").c_str()), 0);
   Tree before = {{L"in.zip", zipBytes}, {L"target", "<dir>"}, {L"target\\keep.txt", "mine"}};
-  EXPECT_EQ(ListTree(W(parent.path())), before);
+  EXPECT_EQ(ListTree(Wide(parent.path())), before);
 }
 
 TEST(ZipRoundTrip, FoldersEmptyFilesBinaryDataAndWideNamesComeBackUnchanged) {
   ScratchFolder src("zsrc"), out("zout"), arc("zarc");
-  const std::wstring s = W(src.path());
+  const std::wstring s = Wide(src.path());
   for (const wchar_t* dir : {L"\\sub", L"\\sub\\deeper", L"\\empty dir", L"\\\u6CE8\u518C\u8868"})
     ASSERT_TRUE(CreateDirectoryW((s + dir).c_str(), nullptr));
   ASSERT_TRUE(WriteBytes(s + L"\\a.txt", "hello\r\n"));
@@ -45,17 +47,17 @@ TEST(ZipRoundTrip, FoldersEmptyFilesBinaryDataAndWideNamesComeBackUnchanged) {
 
   ASSERT_EQ(CXCommon::ZipArchive((arc / "t.zip").c_str(), src.path().c_str()), 1);
   ASSERT_EQ(CXCommon::UnzipArchive((arc / "t.zip").c_str(), out.path().c_str()), 1);
-  EXPECT_EQ(ListTree(W(out.path())), ListTree(s));
-  EXPECT_EQ(ListTree(W(arc.path())).size(), 1u);  // no temporary file left beside the archive
+  EXPECT_EQ(ListTree(Wide(out.path())), ListTree(s));
+  EXPECT_EQ(ListTree(Wide(arc.path())).size(), 1u);  // no temporary file left beside the archive
 
   // A pattern packs what it matches (a matching folder whole); the archive never packs itself.
   ASSERT_EQ(CXCommon::ZipArchive((src / "self.txt").c_str(), (src / "*.txt").c_str()), 1);
   ScratchFolder p("zout");
   ASSERT_EQ(CXCommon::UnzipArchive((src / "self.txt").c_str(), p.path().c_str()), 1);
-  EXPECT_EQ(ListTree(W(p.path())), (Tree{{L"a.txt", "hello\r\n"}}));
+  EXPECT_EQ(ListTree(Wide(p.path())), (Tree{{L"a.txt", "hello\r\n"}}));
   // A source that does not exist packs nothing and leaves nothing.
   EXPECT_EQ(CXCommon::ZipArchive((arc / "x.zip").c_str(), (src / "nowhere\\*.*").c_str()), 0);
-  EXPECT_EQ(ListTree(W(arc.path())).size(), 1u);
+  EXPECT_EQ(ListTree(Wide(arc.path())).size(), 1u);
 }
 
 TEST(UnzipForeignArchives, StoredDeflatedFoldersAndDoubleByteNames) {
@@ -65,17 +67,17 @@ TEST(UnzipForeignArchives, StoredDeflatedFoldersAndDoubleByteNames) {
   wchar_t gbkWide[16] = {};
   ASSERT_GT(MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, "\xD0\xC5\xCF\xA2\\\x81\x5C.txt", -1, gbkWide, 16), 0);
   ScratchFolder host("zhost");
-  ASSERT_TRUE(WriteBytes(W(host / "f.zip"), BuildZip({{"stored.txt", "plain", false},
+  ASSERT_TRUE(WriteBytes(Wide(host / "f.zip"), BuildZip({{"stored.txt", "plain", false},
                                                        {"dir\\deflated.bin", RandomBytes(70000)},
                                                        {"dir/", "", false},
                                                        {"\xE4\xBF\xA1.txt", "utf8", true, 0x0800},
                                                        {gbk, "gbk"}})));
   zip::ExtractRules rules;
   rules.nameCodePage = 936;
-  ASSERT_TRUE(zip::ExtractArchive(W(host / "f.zip"), W(host / "new\\target"), rules));
+  ASSERT_TRUE(zip::ExtractArchive(Wide(host / "f.zip"), Wide(host / "new\\target"), rules));
   Tree want = {{L"stored.txt", "plain"}, {L"dir", "<dir>"},    {L"dir\\deflated.bin", RandomBytes(70000)},
                {L"\u4FE1.txt", "utf8"},  {L"\u4FE1\u606F", "<dir>"}, {gbkWide, "gbk"}};
-  EXPECT_EQ(ListTree(W(host / "new\\target")), want);
+  EXPECT_EQ(ListTree(Wide(host / "new\\target")), want);
 }
 
 TEST(UnzipRefuses, NamesThatLeaveTheTargetFolder) {
@@ -116,12 +118,12 @@ TEST(UnzipRefuses, BombsTruncatedCorruptAndNonZipFiles) {
 
   // The total limit, on a smaller scale than the real 1 GiB.
   ScratchFolder host("zhost");
-  ASSERT_TRUE(WriteBytes(W(host / "two.zip"), BuildZip({{"x", std::string(600000, 'x')}, {"y", "y"}})));
+  ASSERT_TRUE(WriteBytes(Wide(host / "two.zip"), BuildZip({{"x", std::string(600000, 'x')}, {"y", "y"}})));
   zip::ExtractRules tight;
   tight.maxTotal = 500000;
-  EXPECT_FALSE(zip::ExtractArchive(W(host / "two.zip"), W(host / "t"), tight));
+  EXPECT_FALSE(zip::ExtractArchive(Wide(host / "two.zip"), Wide(host / "t"), tight));
   EXPECT_FALSE(FileExists(host / "t"));
-  EXPECT_TRUE(zip::ExtractArchive(W(host / "two.zip"), W(host / "t")));
+  EXPECT_TRUE(zip::ExtractArchive(Wide(host / "two.zip"), Wide(host / "t")));
 }
 
 }  // namespace

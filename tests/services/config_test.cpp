@@ -1,6 +1,8 @@
 // The platform configuration file and URL encoding.
 #include "platform/services/xconfig.h"
-#include "tests/services/services_support.h"
+#include "tests/support/registry.h"
+#include "tests/support/test_paths.h"
+#include "tests/support/zip_builder.h"
 
 #include <gtest/gtest.h>
 

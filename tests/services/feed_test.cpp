@@ -1,6 +1,8 @@
 // Telling a usable update feed from whatever else a download may bring.
 #include "platform/services/midl_doc.h"
-#include "tests/services/services_support.h"
+#include "tests/support/registry.h"
+#include "tests/support/test_paths.h"
+#include "tests/support/zip_builder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,9 @@
 // File operations on the real file system: copies and deletes of files, folders and patterns,
 // silent unless a title is given, never asking anything.
 #include "platform/services/xfs_operation.h"
-#include "tests/services/services_support.h"
+#include "tests/support/registry.h"
+#include "tests/support/test_paths.h"
+#include "tests/support/zip_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +33,7 @@ TEST(FileOperation, CopiesAndDeletesPatternsFoldersAndFiles) {
   ScratchFolder s("fo");
   FillSample(s / "src");
   ASSERT_EQ(RunOp(CXFSOperation::kCopy, s / "src\\*.*", s / "new\\dst"), 1);  // creates the folders
-  EXPECT_EQ(ListTree(W(s / "new\\dst")), ListTree(W(s / "src")));
+  EXPECT_EQ(ListTree(Wide(s / "new\\dst")), ListTree(Wide(s / "src")));
   WriteTextFile(s / "new\\dst\\a.txt", "old");
   ASSERT_EQ(RunOp(CXFSOperation::kCopy, s / "src\\a.txt", s / "new\\dst"), 1);  // replaced, no question
   EXPECT_EQ(ReadTextFile(s / "new\\dst\\a.txt"), "A");
@@ -39,12 +41,12 @@ TEST(FileOperation, CopiesAndDeletesPatternsFoldersAndFiles) {
   EXPECT_EQ(ReadTextFile(s / "Backup\\install.xml"), "<b/>");
 
   ASSERT_EQ(RunOp(CXFSOperation::kDelete, s / "new\\dst\\*.txt"), 1);
-  EXPECT_EQ(ListTree(W(s / "new\\dst")),
+  EXPECT_EQ(ListTree(Wide(s / "new\\dst")),
             (std::map<std::wstring, std::string>{{L"b.xml", "<b/>"}, {L"sub", "<dir>"}, {L"sub\\c.txt", "C"},
                                                   {L"sub\\empty", "<dir>"}}));
   ASSERT_EQ(RunOp(CXFSOperation::kDelete, s / "new\\dst\\*.*"), 1);
   EXPECT_TRUE(FileExists(s / "new\\dst"));  // the folder itself stays
-  EXPECT_TRUE(ListTree(W(s / "new\\dst")).empty());
+  EXPECT_TRUE(ListTree(Wide(s / "new\\dst")).empty());
   ASSERT_EQ(RunOp(CXFSOperation::kDelete, s / "Backup\\"), 1);
   EXPECT_FALSE(FileExists(s / "Backup"));
 }
@@ -58,7 +60,7 @@ TEST(FileOperation, NothingToDoIsANoOpAndDangerousOrUnknownRequestsAreRefused) {
   EXPECT_EQ(RunOp(CXFSOperation::kCopy, s / "src\\missing.txt", s / "x.txt"), 0);
   EXPECT_EQ(RunOp(CXFSOperation::kDelete, "Q:\\*.*"), 0);  // a drive root (absent: refusal is all it can do)
   EXPECT_EQ(RunOp(3, s / "src\\a.txt"), 0);
-  EXPECT_EQ(ListTree(W(s.path())).size(), 6u);
+  EXPECT_EQ(ListTree(Wide(s.path())).size(), 6u);
 }
 
 BOOL CALLBACK CollectOwnWindows(HWND h, LPARAM lp) {
@@ -101,7 +103,7 @@ TEST(FileOperation, ShowsNothingWithoutATitleAndAsksNothingWithOne) {
       EXPECT_EQ(w, "Copying the template");
     EXPECT_EQ(r, 1);
   }
-  EXPECT_EQ(ListTree(W(s / "out")).size(), 120u);
+  EXPECT_EQ(ListTree(Wide(s / "out")).size(), 120u);
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include "platform/services/http.h"
 #include "platform/services/midl_doc.h"
 #include "platform/services/xcommon.h"
-#include "tests/services/services_support.h"
+#include "tests/support/registry.h"
+#include "tests/support/test_paths.h"
+#include "tests/support/zip_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +41,7 @@ struct Http : testing::Test {
 TEST_F(Http, StoresTheBodyExactlyOverThePlaceholderFile) {
   std::string body;
   for (int i = 0; i < 200000; ++i) body += static_cast<char>(i * 7 + i / 256);
-  ASSERT_TRUE(WriteBytes(W(www + "\\data.bin"), body));
+  ASSERT_TRUE(WriteBytes(Wide(www + "\\data.bin"), body));
   ScratchFolder s("http");
   char temp[MAX_PATH];
   ASSERT_EQ(CXCommon::GetTempQorFile((s.path() + "\\").c_str(), "update", temp, ".zip"), 1);
@@ -47,7 +49,7 @@ TEST_F(Http, StoresTheBodyExactlyOverThePlaceholderFile) {
   EXPECT_EQ(status, 200u);
   EXPECT_EQ(received, body.size());
   EXPECT_EQ(ReadTextFile(temp), body);
-  EXPECT_EQ(ListTree(W(s.path())).size(), 1u);  // nothing partial beside it
+  EXPECT_EQ(ListTree(Wide(s.path())).size(), 1u);  // nothing partial beside it
 
   // An HTML page is stored as it came; it is the feed reader that turns it down.
   ASSERT_EQ(Get(Url("/"), s / "feed.xml"), 1);
@@ -63,7 +65,7 @@ TEST_F(Http, RefusalsLeaveNoFileAndKeepAnExistingOne) {
   WriteTextFile(s / "old.xml", "previous");
   EXPECT_EQ(Get(Url("/missing"), s / "old.xml"), 0);
   EXPECT_EQ(Get("file:///C:/windows/win.ini", s / "f.txt"), 0);
-  EXPECT_EQ(ListTree(W(s.path())), (std::map<std::wstring, std::string>{{L"old.xml", "previous"}}));
+  EXPECT_EQ(ListTree(Wide(s.path())), (std::map<std::wstring, std::string>{{L"old.xml", "previous"}}));
 }
 
 TEST_F(Http, AClosedPortOrASilentServerFailsInTime) {
@@ -91,7 +93,7 @@ TEST_F(Http, AClosedPortOrASilentServerFailsInTime) {
     EXPECT_LT(GetTickCount() - start, 15000u);
     closesocket(sockets[i]);
   }
-  EXPECT_TRUE(ListTree(W(s.path())).empty());
+  EXPECT_TRUE(ListTree(Wide(s.path())).empty());
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The shared icon list: one image per file, found again by path.
 #include "platform/services/afs_icon.h"
-#include "tests/services/services_support.h"
+#include "tests/support/registry.h"
+#include "tests/support/test_paths.h"
+#include "tests/support/zip_builder.h"
 
 #include <gtest/gtest.h>
 

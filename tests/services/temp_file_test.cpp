@@ -1,6 +1,8 @@
 // Temporary files of the platform: new, empty, in the folder asked for, never handed out twice.
 #include "platform/services/xcommon.h"
-#include "tests/services/services_support.h"
+#include "tests/support/registry.h"
+#include "tests/support/test_paths.h"
+#include "tests/support/zip_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +26,7 @@ TEST(TempFile, IsANewEmptyFileUniqueAcrossThreads) {
   std::set<std::string> all;
   for (const auto& list : got) all.insert(list.begin(), list.end());
   ASSERT_EQ(all.size(), 400u);
-  EXPECT_EQ(ListTree(W(s / "Tmp")).size(), 400u);
+  EXPECT_EQ(ListTree(Wide(s / "Tmp")).size(), 400u);
   for (const std::string& path : all) {
     EXPECT_EQ(path.rfind(folder + "update", 0), 0u) << path;
     EXPECT_EQ(path.substr(path.size() - 4), ".zip");
@@ -39,7 +41,7 @@ TEST(TempFile, FailsCleanlyWhenTheNameCannotBeMadeOrWouldNotFit) {
   EXPECT_STREQ(buf, "");
   WriteTextFile(s / "file", "x");  // a file where the folder should be
   EXPECT_EQ(CXCommon::GetTempQorFile((s / "file\\").c_str(), "update", buf, ".xml"), 0);
-  EXPECT_EQ(ListTree(W(s.path())).size(), 1u);
+  EXPECT_EQ(ListTree(Wide(s.path())).size(), 1u);
 }
 
 }  // namespace

@@ -6,6 +6,34 @@
 #include <sstream>
 #include <vector>
 
+namespace {
+
+void ListInto(const std::wstring& root, const std::wstring& rel, std::map<std::wstring, std::string>* out) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((root + (rel.empty() ? L"" : L"\\" + rel) + L"\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    std::wstring name = fd.cFileName, sub = rel.empty() ? name : rel + L"\\" + name;
+    if (name == L"." || name == L"..") continue;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      (*out)[sub] = "<dir>";
+      ListInto(root, sub, out);
+    } else {
+      std::string bytes;
+      HANDLE f = CreateFileW((root + L"\\" + sub).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
+      char buf[65536];
+      DWORD got = 0;
+      while (f != INVALID_HANDLE_VALUE && ReadFile(f, buf, sizeof buf, &got, nullptr) && got) bytes.append(buf, got);
+      if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+      (*out)[sub] = bytes;
+    }
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+}
+
+}  // namespace
+
 std::string BinFolder() {
   char path[MAX_PATH] = "";
   GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -56,22 +84,23 @@ std::string ReadTextFile(const std::string& path) {
 
 bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-int RunAndWait(const std::string& commandLine, DWORD timeoutMs, const std::string& workDir) {
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi = {};
-  std::vector<char> cmd(commandLine.begin(), commandLine.end());
-  cmd.push_back('\0');
-  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      workDir.empty() ? nullptr : workDir.c_str(), &si, &pi))
-    return -1;
-  CloseHandle(pi.hThread);
-  DWORD code = static_cast<DWORD>(-1);
-  if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0) {
-    GetExitCodeProcess(pi.hProcess, &code);
-  } else {
-    TerminateProcess(pi.hProcess, 1);
-  }
-  CloseHandle(pi.hProcess);
-  return static_cast<int>(code);
+std::map<std::wstring, std::string> ListTree(const std::wstring& root) {
+  std::map<std::wstring, std::string> out;
+  ListInto(root, L"", &out);
+  return out;
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD done = 0;
+  BOOL ok = f != INVALID_HANDLE_VALUE && WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+  if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+  return ok && done == bytes.size();
+}
+
+bool LocalServer(std::string* www, int* port) {
+  const std::string state = BinFolder() + "\\..\\services-http";
+  *www = state + "\\www";
+  *port = atoi(ReadTextFile(state + "\\port").c_str());
+  return *port > 0 && FileExists(*www);
 }

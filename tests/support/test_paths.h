@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 
 // The folder of the running test executable (the build's bin folder), without a trailing
@@ -28,8 +29,10 @@ void RemoveTree(const std::string& path);
 bool WriteTextFile(const std::string& path, const std::string& text);
 std::string ReadTextFile(const std::string& path);
 bool FileExists(const std::string& path);
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+// Every file and folder below root: relative path -> content ("<dir>" for folders).
+std::map<std::wstring, std::string> ListTree(const std::wstring& root);
 
-// Runs a command line and waits for it; returns its exit code, or -1 when it could not start
-// or did not end within the time-out (it is then terminated).
-int RunAndWait(const std::string& commandLine, DWORD timeoutMs = 60000,
-               const std::string& workDir = std::string());
+// The folder the suite's local HTTP server serves and its port (tests/services/http_server.sh);
+// false when the CTest fixture did not start it.
+bool LocalServer(std::string* www, int* port);

@@ -1,7 +1,8 @@
 #include "tests/support/tool_folder.h"
 
-#include <algorithm>
-#include <cstring>
+#include "tests/support/processes.h"
+
+#include <mutex>
 #include <sstream>
 
 ToolFolder::ToolFolder(const std::string& root, const std::string& name, const std::string& id) {
@@ -44,38 +45,22 @@ std::vector<std::string> ToolFolder::TraceLines() const {
   return lines;
 }
 
-std::vector<char> EnvironmentWith(const std::map<std::string, std::string>& overrides) {
-  std::vector<std::string> vars;
-  char* env = GetEnvironmentStringsA();
-  for (char* p = env; *p; p += strlen(p) + 1) {
-    std::string var = p;
-    std::string name = var.substr(0, var.find('=', 1));
-    bool replaced = false;
-    for (auto& o : overrides) replaced = replaced || lstrcmpiA(o.first.c_str(), name.c_str()) == 0;
-    if (!replaced) vars.push_back(var);
-  }
-  FreeEnvironmentStringsA(env);
-  for (auto& o : overrides) vars.push_back(o.first + "=" + o.second);
-  std::sort(vars.begin(), vars.end(), [](const std::string& a, const std::string& b) {
-    return lstrcmpiA(a.c_str(), b.c_str()) < 0;
-  });
-  std::vector<char> block;
-  for (auto& v : vars) block.insert(block.end(), v.c_str(), v.c_str() + v.size() + 1);
-  block.push_back('\0');
-  return block;
-}
-
 HANDLE ToolFolder::Start(const std::string& commandItems) const {
+  // The launcher inherits this process's environment with the two variables set as the catalogue
+  // sets them; launchers started from several threads take turns.
+  static std::mutex environment;
+  std::lock_guard<std::mutex> hold(environment);
   char path[32768] = "";
   GetEnvironmentVariableA("PATH", path, sizeof path);
-  std::vector<char> env = EnvironmentWith({{"Swap", m_swap}, {"PATH", std::string(path) + ";" + BinFolder()}});
+  EnvGuard swap("Swap", m_swap);
+  EnvGuard searchPath("PATH", std::string(path) + ";" + BinFolder());
   std::string cmd = "\"" + m_app + "\\run.exe\" " + commandItems;
   std::vector<char> line(cmd.begin(), cmd.end());
   line.push_back('\0');
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, env.data(), m_app.c_str(), &si, &pi))
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, m_app.c_str(), &si, &pi))
     return nullptr;
   CloseHandle(pi.hThread);
   return pi.hProcess;

@@ -12,7 +12,6 @@
 
 #include <windows.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -43,6 +42,3 @@ class ToolFolder {
  private:
   std::string m_app, m_swap;
 };
-
-// An environment block: this process's environment with the given variables replaced.
-std::vector<char> EnvironmentWith(const std::map<std::string, std::string>& overrides);

@@ -1,7 +1,10 @@
 // Registration records and documents: the record's typed attributes, the vocabularies, paths
 // relative to the document, class folders, storage folders, and the variable lookup compared
 // with a plain walk of randomly grown and shrunk documents.
-#include "tests/swap/swap_support.h"
+#include "tests/support/processes.h"
+#include "tests/support/registration_docs.h"
+#include "tests/support/registry.h"
+#include "tests/support/services.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,10 @@
 // back, the reset of the "install" class, and the tool package's swap in and out with documents
 // that are missing, malformed or hold records the engine cannot use. Machine effects are read
 // back through the registry API, the service manager and the file system.
-#include "tests/swap/swap_support.h"
+#include "tests/support/processes.h"
+#include "tests/support/registration_docs.h"
+#include "tests/support/registry.h"
+#include "tests/support/services.h"
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>

@@ -1,7 +1,10 @@
 // Round trips of the other kinds of item through the tool package's swap in and out: files and
 // folders, file associations and services. As for the registry, the machine must come out as it
 // went in, and the tool's changes must come back with its next swap in.
-#include "tests/swap/swap_support.h"
+#include "tests/support/processes.h"
+#include "tests/support/registration_docs.h"
+#include "tests/support/registry.h"
+#include "tests/support/services.h"
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>

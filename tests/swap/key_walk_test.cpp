@@ -3,7 +3,10 @@
 // cannot be read whole stays on the machine with its parents, a root is never cleared, and a
 // value that a document writes twice through different spellings of its key ends as the later
 // record says.
-#include "tests/swap/swap_support.h"
+#include "tests/support/processes.h"
+#include "tests/support/registration_docs.h"
+#include "tests/support/registry.h"
+#include "tests/support/services.h"
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>

@@ -21,7 +21,10 @@
 //     that the tool's value made);
 //   - a permanent record of the tool wins over the tool's later change of the same value.
 // Names are compared ignoring case (an item spelt in another case comes back spelt that way).
-#include "tests/swap/swap_support.h"
+#include "tests/support/processes.h"
+#include "tests/support/registration_docs.h"
+#include "tests/support/registry.h"
+#include "tests/support/services.h"
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>

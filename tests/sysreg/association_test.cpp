@@ -2,15 +2,16 @@
 #include "sysreg/common.h"
 #include "sysreg/odbc_installer.h"
 #include "tests/support/test_paths.h"
-#include "tests/sysreg/sysreg_helpers.h"
+#include "tests/support/processes.h"
+#include "tests/support/registry.h"
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
 namespace {
 
-std::string Hkcr(const std::string& key, const char* value = nullptr) {
-  return ReadString(HKEY_CLASSES_ROOT, key, value);
+std::string Hkcr(const std::string& key, const char* value = "") {
+  return TextOf(HKEY_CLASSES_ROOT, key, value);
 }
 int Remove(const char* extension) {
   return CCommon::EnableAssociation(extension, 0, "", "", 0, "", "", "", "", "", "", "");
@@ -28,25 +29,25 @@ TEST_F(AssociationTest, DocumentNamesTheProgIdKey) {
                                        "C:\\vt\\edit.exe", "C:\\vt\\print.exe", "{A1B2C3D4-0003-4000-8000-56414E54454C}"),
             1);
   const char* rows[][3] = {
-      {".vanteltest", nullptr, "VantelTest.Doc.1"},
+      {".vanteltest", "", "VantelTest.Doc.1"},
       {".vanteltest", "Content Type", "text/x-vantel"},
-      {"VantelTest.Doc.1", nullptr, "Vantel test document"},
+      {"VantelTest.Doc.1", "", "Vantel test document"},
       {"VantelTest.Doc.1", "FriendlyTypeName", "Vantel document"},
-      {"VantelTest.Doc.1\\DefaultIcon", nullptr, "C:\\vt\\open.exe,1"},
-      {"VantelTest.Doc.1\\Shell\\Open\\Command", nullptr, "C:\\vt\\open.exe \"%1\""},
-      {"VantelTest.Doc.1\\Shell\\Edit\\Command", nullptr, "C:\\vt\\edit.exe"},
-      {"VantelTest.Doc.1\\Shell\\Print\\Command", nullptr, "C:\\vt\\print.exe"},
-      {"VantelTest.Doc.1\\CLSID", nullptr, "{A1B2C3D4-0003-4000-8000-56414E54454C}"},
+      {"VantelTest.Doc.1\\DefaultIcon", "", "C:\\vt\\open.exe,1"},
+      {"VantelTest.Doc.1\\Shell\\Open\\Command", "", "C:\\vt\\open.exe \"%1\""},
+      {"VantelTest.Doc.1\\Shell\\Edit\\Command", "", "C:\\vt\\edit.exe"},
+      {"VantelTest.Doc.1\\Shell\\Print\\Command", "", "C:\\vt\\print.exe"},
+      {"VantelTest.Doc.1\\CLSID", "", "{A1B2C3D4-0003-4000-8000-56414E54454C}"},
   };
   for (const auto& row : rows) EXPECT_EQ(Hkcr(row[0], row[1]), row[2]) << row[0];
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".vanteltest\\Shell"));
+  EXPECT_FALSE(HasKey(HKEY_CLASSES_ROOT, ".vanteltest\\Shell"));
   int code = -1;
   EXPECT_TRUE(Has(RegQuery("HKCR\\VantelTest.Doc.1 /v \"URL Protocol\"", &code), "URL Protocol    REG_SZ"));
   EXPECT_EQ(code, 0);
   EXPECT_EQ(CCommon::IsAssociationExist(".vanteltest"), 1);
   // Removal follows the default value to the ProgID and deletes both trees.
   EXPECT_EQ(Remove(".vanteltest"), 1);
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".vanteltest") || KeyExists(HKEY_CLASSES_ROOT, "VantelTest.Doc.1"));
+  EXPECT_FALSE(HasKey(HKEY_CLASSES_ROOT, ".vanteltest") || HasKey(HKEY_CLASSES_ROOT, "VantelTest.Doc.1"));
   EXPECT_EQ(CCommon::IsAssociationExist(".vanteltest"), 0);
 }
 
@@ -57,7 +58,7 @@ TEST_F(AssociationTest, OtherwiseEverythingGoesUnderTheExtension) {
   EXPECT_EQ(Hkcr(".vanteltest", "URL Protocol"), "<absent>");
   EXPECT_EQ(CCommon::IsAssociationExist(".vanteltest"), 0);  // no default value
   Remove(".vanteltest");
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".vanteltest"));
+  EXPECT_FALSE(HasKey(HKEY_CLASSES_ROOT, ".vanteltest"));
 
   // A document holding a backslash is written as the default value, then replaced by the name;
   // without a name removal does not follow it out of the extension's tree.
@@ -65,19 +66,19 @@ TEST_F(AssociationTest, OtherwiseEverythingGoesUnderTheExtension) {
                              "", "", "", "", "");
   EXPECT_EQ(Hkcr(".vanteltest"), "VantelTest.Doc.1");
   EXPECT_EQ(Hkcr(".vanteltest", "URL Protocol"), "");
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "VantelTestOutside") || KeyExists(HKEY_CLASSES_ROOT, "VantelTest.Doc.1"));
+  EXPECT_FALSE(HasKey(HKEY_CLASSES_ROOT, "VantelTestOutside") || HasKey(HKEY_CLASSES_ROOT, "VantelTest.Doc.1"));
   SHSetValueA(HKEY_CLASSES_ROOT, "VantelTestOutside\\Doc", nullptr, REG_SZ, "keep", 5);
   CCommon::EnableAssociation(".vanteltest", 1, "", "", 0, "VantelTestOutside\\Doc", "", "", "", "", "", "");
   EXPECT_EQ(Hkcr(".vanteltest"), "VantelTestOutside\\Doc");
   Remove(".vanteltest");
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".vanteltest"));
+  EXPECT_FALSE(HasKey(HKEY_CLASSES_ROOT, ".vanteltest"));
   EXPECT_EQ(Hkcr("VantelTestOutside\\Doc"), "keep");
 
   // An empty extension would name the root itself: nothing is written or removed.
   EXPECT_EQ(CCommon::EnableAssociation("", 1, "x", "", 1, "", "VantelTestRootName", "", "", "", "", ""), 1);
   EXPECT_EQ(Remove(""), 1);
   EXPECT_EQ(Hkcr(""), "<absent>");
-  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "VantelTestOutside"));
+  EXPECT_TRUE(HasKey(HKEY_CLASSES_ROOT, "VantelTestOutside"));
 }
 
 TEST(FireWall, ExactEntryTextAndRemoval) {
@@ -88,7 +89,7 @@ TEST(FireWall, ExactEntryTextAndRemoval) {
   EXPECT_EQ(CCommon::EnableFireWall(app.c_str(), 1, "A"), 1);
   EXPECT_EQ(CCommon::EnableFireWall(colons.c_str(), 1, "B"), 1);
   EXPECT_TRUE(Has(RegQuery("\"HKLM\\" + std::string(list) + "\" /v " + app), app + "    REG_SZ    " + app + ":*:Enabled:A"));
-  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, list, colons.c_str()), colons + ":*:Enabled:B");
+  EXPECT_EQ(TextOf(HKEY_LOCAL_MACHINE, list, colons.c_str()), colons + ":*:Enabled:B");
   EXPECT_EQ(CCommon::IsFireWallExist(app.c_str()) + CCommon::IsFireWallExist(colons.c_str()), 2);
   for (int i = 0; i < 2; ++i) {  // the second removal finds nothing: harmless
     EXPECT_EQ(CCommon::EnableFireWall(app.c_str(), 0, ""), 1);
@@ -96,8 +97,8 @@ TEST(FireWall, ExactEntryTextAndRemoval) {
   }
   EXPECT_EQ(CCommon::IsFireWallExist(app.c_str()) + CCommon::IsFireWallExist(colons.c_str()), 0);
   EXPECT_EQ(CCommon::EnableFireWall("", 1, "nameless"), 1);
-  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, list, nullptr), "<absent>");
-  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, list, other.c_str()), "untouched");
+  EXPECT_EQ(TextOf(HKEY_LOCAL_MACHINE, list, ""), "<absent>");
+  EXPECT_EQ(TextOf(HKEY_LOCAL_MACHINE, list, other.c_str()), "untouched");
   SHDeleteValueA(HKEY_LOCAL_MACHINE, list, other.c_str());
 }
 
@@ -127,9 +128,9 @@ TEST(Odbc, AttributeListInstallerAnswerAndNamedRemoval) {
   EXPECT_EQ(CCommon::IsODBCExist("VantelTestDsn"), 1);
   EXPECT_EQ(CCommon::EnableODBC("VantelTestDsn", 0, "", "", "", ""), 1);
   EXPECT_EQ(CCommon::IsODBCExist("VantelTestDsn"), 0);
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, gone.key));
+  EXPECT_FALSE(HasKey(HKEY_LOCAL_MACHINE, gone.key));
   EXPECT_EQ(CCommon::IsODBCExist("VantelTestDsnKept"), 1);
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kept.key));
+  EXPECT_TRUE(HasKey(HKEY_LOCAL_MACHINE, kept.key));
   EXPECT_EQ(CCommon::EnableODBC("VantelTestDsn", 0, "", "", "", ""), 1);
 }
 

@@ -2,7 +2,8 @@
 // and as a type library, with the current directory put back on every way out.
 #include "sysreg/common.h"
 #include "tests/support/test_paths.h"
-#include "tests/sysreg/sysreg_helpers.h"
+#include "tests/support/processes.h"
+#include "tests/support/registry.h"
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>
@@ -45,7 +46,7 @@ class RegisterLibTest : public ::testing::Test {
     SetCurrentDirectoryA(m_elsewhere.c_str());
   }
   void TearDown() override { SetCurrentDirectoryA(m_caller.c_str()); }
-  bool Registered() { return KeyExists(HKEY_CLASSES_ROOT, m_class.subKey); }
+  bool Registered() { return HasKey(HKEY_CLASSES_ROOT, m_class.subKey); }
 
   ScratchFolder m_scratch{"vt-lib"};
   std::string m_server = m_scratch / "server.dll", m_typelib = m_scratch / "typelib.dll";
@@ -58,7 +59,7 @@ TEST_F(RegisterLibTest, InProcessOrElseAsTypeLibrary) {
   int code = -1;
   EXPECT_TRUE(Has(RegQuery("\"HKCR\\" + m_class.subKey + "\\InprocServer32\"", &code), m_server));
   EXPECT_EQ(code, 0);
-  EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, m_class.subKey, "RegisteredFrom"), m_scratch.path());
+  EXPECT_EQ(TextOf(HKEY_CLASSES_ROOT, m_class.subKey, "RegisteredFrom"), m_scratch.path());
   EXPECT_STREQ(CCommon::GetLibPath(kServer.c_str()), m_server.c_str());
   EXPECT_EQ(CCommon::RegisterLib(m_server.c_str(), 0, ""), 1);
   EXPECT_FALSE(Registered());
@@ -66,10 +67,10 @@ TEST_F(RegisterLibTest, InProcessOrElseAsTypeLibrary) {
   // No DllRegisterServer, and a DllUnregisterServer that fails: the type library both ways.
   const std::string version = m_lib.subKey + "\\1.0";
   EXPECT_EQ(CCommon::RegisterLib(m_typelib.c_str(), 1, ""), 1);
-  EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, version + "\\0\\win32", nullptr), m_typelib);
+  EXPECT_EQ(TextOf(HKEY_CLASSES_ROOT, version + "\\0\\win32", ""), m_typelib);
   EXPECT_STREQ(CCommon::GetLibPath(kTypeLib.c_str()), m_typelib.c_str());
   EXPECT_EQ(CCommon::RegisterLib(m_typelib.c_str(), 0, ""), 1);
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, version));
+  EXPECT_FALSE(HasKey(HKEY_CLASSES_ROOT, version));
 
   std::string text = m_scratch / "notes.txt";
   WriteTextFile(text, "not a library");

@@ -2,7 +2,8 @@
 // windows, and short paths.
 #include "sysreg/common.h"
 #include "tests/support/test_paths.h"
-#include "tests/sysreg/sysreg_helpers.h"
+#include "tests/support/processes.h"
+#include "tests/support/registry.h"
 
 #include <gtest/gtest.h>
 

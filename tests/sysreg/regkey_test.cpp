@@ -1,6 +1,7 @@
 // Registry path texts: parsing, opening level by level, presence of keys and values.
 #include "sysreg/common.h"
-#include "tests/sysreg/sysreg_helpers.h"
+#include "tests/support/processes.h"
+#include "tests/support/registry.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +40,7 @@ TEST(OpenSysKey, OpensOrCreatesLevelByLevel) {
   const std::string deep = kPath + "\\A\\B\\C";
   EXPECT_EQ(CCommon::OpenSysKey("HKEY_CURRENT_USER", 0), HKEY_CURRENT_USER);
   EXPECT_EQ(CCommon::OpenSysKey(deep.c_str(), 0), nullptr);
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kBase));
+  EXPECT_FALSE(HasKey(HKEY_CURRENT_USER, kBase));
   for (const char* bad : {"HKCU\\Software\\VantelTestRegKey", "", "\\", "\\Software"})
     EXPECT_EQ(CCommon::OpenSysKey(bad, 1), nullptr) << bad;
 
@@ -78,7 +79,7 @@ TEST(IsSysKeyValueExist, AnyTypeCountsAndNothingIsCreated) {
   EXPECT_EQ(CCommon::IsSysKeyValueExist(kPath.c_str(), ""), 1);
   EXPECT_EQ(CCommon::IsSysKeyValueExist((kPath + "\\Gone").c_str(), ""), 0);
   EXPECT_EQ(CCommon::IsSysKeyValueExist((kPath + "\\Gone").c_str(), "number"), 0);
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kBase + "\\Gone"));
+  EXPECT_FALSE(HasKey(HKEY_CURRENT_USER, kBase + "\\Gone"));
 }
 
 }  // namespace

@@ -4,7 +4,8 @@
 #include "sysreg/common.h"
 #include "tests/support/dialog_answerer.h"
 #include "tests/support/test_paths.h"
-#include "tests/sysreg/sysreg_helpers.h"
+#include "tests/support/processes.h"
+#include "tests/support/registry.h"
 
 #include "tests/support/resource_library.h"
 
@@ -17,7 +18,7 @@ namespace {
 
 const std::string kServices = "SYSTEM\\CurrentControlSet\\Services\\";
 
-bool Gone(const std::string& name) { return !KeyExists(HKEY_LOCAL_MACHINE, kServices + name); }
+bool Gone(const std::string& name) { return !HasKey(HKEY_LOCAL_MACHINE, kServices + name); }
 
 DWORD ServiceProcess(const std::string& name) {
   ServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
@@ -126,7 +127,7 @@ TEST_F(ServiceTest, DisabledServiceIsNotStartedAndIsReplacedBehindTheDialog) {
   DWORD took = GetTickCount() - start;
   EXPECT_TRUE(watch.Seen());
   EXPECT_TRUE(took >= 1900 && took < 8000) << took;
-  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kServices + "VantelTestSvcB", "DisplayName"), "Vantel Test Again");
+  EXPECT_EQ(TextOf(HKEY_LOCAL_MACHINE, kServices + "VantelTestSvcB", "DisplayName"), "Vantel Test Again");
   EXPECT_FALSE(Has(Config("VantelTestSvcB"), "DependOnService"));
 }
 

@@ -1,6 +1,4 @@
-#include "tests/services/services_support.h"
-
-#include "platform/win/unique_file.h"
+#include "tests/support/zip_builder.h"
 
 #include <zlib.h>
 
@@ -22,30 +20,6 @@ std::string DeflateRaw(const std::string& data) {
   out.resize(zs.total_out);
   deflateEnd(&zs);
   return out;
-}
-
-void ListInto(const std::wstring& root, const std::wstring& rel, std::map<std::wstring, std::string>* out) {
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW((root + (rel.empty() ? L"" : L"\\" + rel) + L"\\*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return;
-  do {
-    std::wstring name = fd.cFileName, sub = rel.empty() ? name : rel + L"\\" + name;
-    if (name == L"." || name == L"..") continue;
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      (*out)[sub] = "<dir>";
-      ListInto(root, sub, out);
-    } else {
-      std::string bytes;
-      HANDLE f = CreateFileW((root + L"\\" + sub).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
-      char buf[65536];
-      DWORD got = 0;
-      while (f != INVALID_HANDLE_VALUE && ReadFile(f, buf, sizeof buf, &got, nullptr) && got) bytes.append(buf, got);
-      if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
-      (*out)[sub] = bytes;
-    }
-  } while (FindNextFileW(h, &fd));
-  FindClose(h);
 }
 
 }  // namespace
@@ -90,27 +64,4 @@ std::string BuildZip(const std::vector<RawEntry>& entries) {
   Put(zip, dirOffset, 4);
   Put(zip, 0, 2);
   return zip;
-}
-
-std::map<std::wstring, std::string> ListTree(const std::wstring& root) {
-  std::map<std::wstring, std::string> out;
-  ListInto(root, L"", &out);
-  return out;
-}
-
-bool WriteBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD done = 0;
-  BOOL ok = f != INVALID_HANDLE_VALUE && WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-  if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
-  return ok && done == bytes.size();
-}
-
-std::wstring W(const std::string& ansi) { return Widen(ansi.c_str()); }
-
-bool LocalServer(std::string* www, int* port) {
-  const std::string state = BinFolder() + "\\..\\services-http";
-  *www = state + "\\www";
-  *port = atoi(ReadTextFile(state + "\\port").c_str());
-  return *port > 0 && FileExists(*www);
 }

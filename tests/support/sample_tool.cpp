@@ -1,11 +1,10 @@
-#include "tests/lifecycle/lifecycle_support.h"
+#include "tests/support/sample_tool.h"
 
 #include "platform/win/handles.h"
 #include "tests/support/dialog_answerer.h"
 #include "tests/support/shared_table.h"
 
 #include <shlwapi.h>
-#include <tlhelp32.h>
 
 #include <cstring>
 
@@ -66,45 +65,6 @@ void SampleTool::AddFolder(const std::string& relative) const {
 }
 
 TOOLRUNTIMEINFO* SampleTool::Record() const { return FindRecord(LoadedSharedTable(), m_name.c_str()); }
-
-std::vector<DWORD> ProcessesNamed(const char* exeName) {
-  std::vector<DWORD> pids;
-  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  PROCESSENTRY32 entry = {};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = snapshot && Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry))
-    if (lstrcmpiA(entry.szExeFile, exeName) == 0) pids.push_back(entry.th32ProcessID);
-  return pids;
-}
-
-bool IsProcessAlive(DWORD pid) {
-  UniqueHandle p(OpenProcess(SYNCHRONIZE, FALSE, pid));
-  return p && WaitForSingleObject(p.get(), 0) == WAIT_TIMEOUT;
-}
-
-void EndProcessesNamed(const char* exeName) {
-  for (DWORD pid : ProcessesNamed(exeName)) {
-    UniqueHandle p(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
-    if (p) {
-      TerminateProcess(p.get(), 1);
-      WaitForSingleObject(p.get(), 5000);
-    }
-  }
-}
-
-DWORD StartBinProgram(const std::string& exeAndArguments) {
-  std::string cmd = "\"" + BinFolder() + "\\" + exeAndArguments;
-  cmd.insert(cmd.find(".exe") + 4, "\"");
-  std::vector<char> line(cmd.begin(), cmd.end());
-  line.push_back('\0');
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 0;
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return pi.dwProcessId;
-}
 
 int LaunchAnswering(SampleTool& tool, const std::string& items, const char* button, std::string* question) {
   HANDLE launcher = tool.folder().Start(items);

@@ -1,7 +1,8 @@
-// A sample tool for the lifecycle tests: laid out as the catalogue lays tools out, with the real
-// launcher, a program (the windowed test program sysreg_app.exe), a registration document that
-// installs one registry value under HKEY_CURRENT_USER\Software\VantelLifeTest\<tool>, and the
-// observers the tests read: the registry, Config.ini, the shared running-tool table, processes.
+// A sample tool for the tests that drive real launchers: laid out as the catalogue lays tools
+// out, with the real launcher, a program (the windowed test program sysreg_app.exe), a
+// registration document that installs one registry value under
+// HKEY_CURRENT_USER\Software\VantelLifeTest\<tool>, and the observers the tests read: the
+// registry, Config.ini, the shared running-tool table.
 #pragma once
 
 #include "runtime/shared_data.h"
@@ -43,10 +44,3 @@ class SampleTool {
 // question's text (empty when none was asked).
 int LaunchAnswering(SampleTool& tool, const std::string& items, const char* button,
                     std::string* question = nullptr);
-
-// Identifiers of the running processes whose executable has this name.
-std::vector<DWORD> ProcessesNamed(const char* exeName);
-bool IsProcessAlive(DWORD pid);
-void EndProcessesNamed(const char* exeName);
-// Starts a program of the bin folder without waiting; its process id (0 on failure).
-DWORD StartBinProgram(const std::string& exeAndArguments);

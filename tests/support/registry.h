@@ -1,0 +1,55 @@
+// Registry observers and guards: values read and written raw, whole subtrees compared byte for
+// byte through the Unicode functions, and test keys removed whatever a test left.
+#pragma once
+
+#include "platform/win/handles.h"
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Deletes a registry tree before and after a test, whatever happened in between.
+struct KeyCleanup {
+  KeyCleanup(HKEY root, std::string subKey);
+  ~KeyCleanup();
+  HKEY root;
+  std::string subKey;
+};
+
+// Raw registry access through the ANSI functions, as the runtime and a tool see the registry.
+bool SetRaw(HKEY root, const std::string& subKey, const std::string& name, DWORD type, const std::string& bytes);
+bool SetText(HKEY root, const std::string& subKey, const std::string& name, const std::string& text);
+bool MakeKey(HKEY root, const std::string& subKey);
+// False when the value cannot be read; type and bytes as stored.
+bool GetRaw(HKEY root, const std::string& subKey, const std::string& name, DWORD* type, std::string* bytes);
+bool HasKey(HKEY root, const std::string& subKey);
+bool HasValue(HKEY root, const std::string& subKey, const std::string& name);
+// A string value's text without its terminating zero ("" names the default value); "<absent>"
+// when it cannot be read or is no string.
+std::string TextOf(HKEY root, const std::string& subKey, const std::string& name);
+
+// A subtree of the registry as the Unicode functions report it: every key below the top (by
+// path), every value (by key path and name) with its type and bytes. Names are compared
+// ignoring case, as the registry compares them; types and bytes exactly.
+struct RegValueData {
+  std::wstring name;  // as spelt
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  bool operator==(const RegValueData& o) const { return type == o.type && data == o.data; }
+};
+struct RegSnapshot {
+  bool exists = false;                                                     // the top key
+  std::map<std::wstring, std::wstring> keys;                               // folded path -> path
+  std::map<std::pair<std::wstring, std::wstring>, RegValueData> values;  // (folded path, folded name)
+};
+RegSnapshot Snapshot(HKEY root, const std::string& subKey);
+// The differences, one line each (at most `limit`); empty when both are the same.
+std::string Differences(const RegSnapshot& expected, const RegSnapshot& actual, size_t limit = 12);
+
+// ANSI (system code page) text as the Unicode registry holds it, and value data likewise.
+std::wstring Wide(const std::string& ansi);
+std::vector<BYTE> WideData(DWORD type, const std::string& bytes);
+std::wstring Fold(const std::wstring& text);
