@@ -12,4 +12,11 @@ endfunction()
 
 # Win32 libraries every part of the product may call.
 set(VANTEL_SYSTEM_LIBS shlwapi shell32 ole32 oleaut32 uuid advapi32 user32 gdi32 comctl32
-    crypt32 wininet version z)
+    crypt32 wininet version -l:libz.a)
+
+# For a module that runs away from the platform's DLLs (the launcher in a tool's folder, test
+# fixtures copied into scratch folders): the unwinder and the thread library are linked in too,
+# so it needs nothing but system DLLs. Such a module never lets an exception cross into another.
+function(vantel_standalone target)
+  target_link_options(${target} PRIVATE -static -static-libgcc)
+endfunction()

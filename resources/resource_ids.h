@@ -15,6 +15,9 @@
 #define IDS_SYSTEM_TOO_OLD 51935        // the system is too old for elevation
 #define IDS_CAPTION 51972               // caption of the system's message boxes
 
+// Texts of this system beyond the platform's own numbers.
+#define IDS_SWAP_FOLDER_UNUSABLE 52001  // the swap folder is not set or has no parent folder
+
 #define IDD_PROGRESS 278  // progress dialog: default button IDOK, cancel button IDCANCEL
 #define IDD_HIDDEN 582    // invisible top-level window of the host's main process
 #define IDC_PROGRESS_TEXT 1001

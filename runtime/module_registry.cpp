@@ -21,11 +21,34 @@ CPtrArray& Modules() {
 
 bool IsYes(const CString& value) { return value.CompareNoCase("yes") == 0; }
 
-// Creates or opens the table's mutex, open to every account and inheritable.
-UniqueHandle OpenTableMutex() {
-  OpenSecurityAttributes security(true);
-  return UniqueHandle(CreateMutexA(security.get(), FALSE, kToolTableMutex));
+// Holds the table's mutex (created or opened, open to every account and inheritable) while it
+// lives. A mutex left abandoned by a launcher that died holding it is ours all the same: the
+// claim it was making wrote at most one name, which is whole or empty, so the table is usable.
+class TableLock {
+ public:
+  TableLock() : m_mutex(CreateMutexA(OpenSecurityAttributes(true).get(), FALSE, kToolTableMutex)) {
+    if (!m_mutex) return;
+    DWORD r = WaitForSingleObject(m_mutex.get(), kClaimWaitMs);
+    m_owned = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+  }
+  ~TableLock() {
+    if (m_owned) ReleaseMutex(m_mutex.get());
+  }
+  TableLock(const TableLock&) = delete;
+  TableLock& operator=(const TableLock&) = delete;
+  bool owned() const { return m_owned; }
+
+ private:
+  UniqueHandle m_mutex;
+  bool m_owned = false;
+};
+
+// A record's name, bounded by the record: a name that fills all 16 bytes is read as 16.
+CString NameOf(const TOOLRUNTIMEINFO& record) {
+  return CString(record.szName, static_cast<int>(strnlen(record.szName, TOOL_NAME_SIZE)));
 }
+
+volatile LONG* StateWord(TOOLRUNTIMEINFO* record) { return reinterpret_cast<volatile LONG*>(&record->dwState); }
 
 void WriteOutputKeys(CToolModule* m, CMapStringToString& params) {
   params["Path"] = m->m_strPath;
@@ -78,28 +101,38 @@ CToolModule* FindOrCreateModule(RUNTIMEPARAM* block) {
 }
 
 TOOLRUNTIMEINFO* RegisterRunningTool(const CString& id) {
-  UniqueHandle mutex = OpenTableMutex();
-  if (!mutex) return nullptr;
-  if (WaitForSingleObject(mutex.get(), kClaimWaitMs) != WAIT_OBJECT_0) return nullptr;
+  TableLock lock;
+  if (!lock.owned()) return nullptr;
 
   TOOLRUNTIMEINFO* chosen = nullptr;
   for (TOOLRUNTIMEINFO& record : SharedToolData().tools) {
     if (record.szName[0] == '\0' && !chosen) chosen = &record;
-    if (_strnicmp(id, record.szName, kClaimCompareLength) == 0) {
+    if (_strnicmp(id, NameOf(record), kClaimCompareLength) == 0) {
       chosen = &record;  // a record of the same tool wins over an earlier free one
       break;
     }
   }
   if (chosen && chosen->szName[0] == '\0') {
-    strncpy(chosen->szName, id, TOOL_NAME_SIZE);
+    // The terminating NUL is written before the name, so a reader never sees an unended name.
     chosen->szName[TOOL_NAME_SIZE - 1] = '\0';
+    strncpy(chosen->szName, id, TOOL_NAME_SIZE - 1);
   }
-  ReleaseMutex(mutex.get());
   return chosen;
 }
 
 void ReleaseRunningTool(TOOLRUNTIMEINFO* record) {
-  if (record) memset(record, 0, sizeof *record);
+  if (!record) return;
+  // Under the table's lock, so that a claim never takes a record that is half cleared.
+  TableLock lock;
+  memset(record, 0, sizeof *record);
+}
+
+void SetToolState(TOOLRUNTIMEINFO* record, DWORD bits) {
+  if (record) InterlockedOr(StateWord(record), static_cast<LONG>(bits));
+}
+
+void ClearToolState(TOOLRUNTIMEINFO* record, DWORD bits) {
+  if (record) InterlockedAnd(StateWord(record), ~static_cast<LONG>(bits));
 }
 
 void SignalToolMonitor() {
@@ -110,6 +143,6 @@ void SignalToolMonitor() {
 TOOLRUNTIMEINFO* FindRunningTool(const CString& id) {
   if (id.IsEmpty()) return nullptr;
   for (TOOLRUNTIMEINFO& record : SharedToolData().tools)
-    if (strcmp(id, record.szName) == 0) return &record;
+    if (NameOf(record) == id) return &record;
   return nullptr;
 }

@@ -12,13 +12,20 @@ class CToolModule;
 // its seventeen folder and setting keys back.
 CToolModule* FindOrCreateModule(RUNTIMEPARAM* block);
 
-// Claims the tool's record under the named mutex "velmora.qor.tool.runtime" (5 s wait): the record
-// whose name equals the ID over 15 characters ignoring case, else the first free one, which then
-// takes the ID as its name. Null when the table is full or the mutex cannot be had.
+// Claims the tool's record under the table's named mutex (5 s wait; a mutex abandoned by a
+// process that died holding it counts as had): the record whose name equals the ID over 15
+// characters ignoring case, else the first free one, which then takes the ID (at most 15
+// characters, always NUL-terminated) as its name. Null when the table is full or the mutex
+// cannot be had.
 TOOLRUNTIMEINFO* RegisterRunningTool(const CString& id);
 
-// Frees a record (all 28 bytes zero). Null is ignored; no lock is taken.
+// Frees a record (all 28 bytes zero) under the table's mutex. Null is ignored.
 void ReleaseRunningTool(TOOLRUNTIMEINFO* record);
+
+// Sets or clears state bits of a record in one interlocked operation: launchers and the main
+// process change different bits of one record at the same time. Null is ignored.
+void SetToolState(TOOLRUNTIMEINFO* record, DWORD bits);
+void ClearToolState(TOOLRUNTIMEINFO* record, DWORD bits);
 
 // Wakes the platform main process's watch thread (the monitor event), when there is one: a
 // process was entered in the table.

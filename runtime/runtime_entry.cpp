@@ -8,7 +8,7 @@
 
 extern "C" int __cdecl DllRunModule(RUNTIMEPARAM* block) {
   CToolModule* module = FindOrCreateModule(block);
-  if (!module) return 0;
+  if (!module || !module->CheckSwapFolder(1)) return 0;
   TOOLRUNTIMEINFO* record = RegisterRunningTool(module->m_strID);
   if (!record) return 0;
   module->m_pRuntimeInfo = record;

@@ -6,8 +6,9 @@
 //   offset 4   reserved
 //   offset 8   20 TOOLRUNTIMEINFO records of 28 bytes
 //
-// Records are read and written with plain aligned 32-bit accesses; only claiming a record is
-// serialised (by a named mutex, see module_registry).
+// Claiming and releasing a record are serialised by a named mutex; state bits are changed with
+// interlocked operations (several processes change bits of one record); the other fields are
+// read and written with plain aligned 32-bit accesses (see module_registry).
 #pragma once
 
 #include <windows.h>

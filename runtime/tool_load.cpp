@@ -41,7 +41,7 @@ int CToolModule::LoadModule(const CString& targetIn, const CString& modeIn) {
   if (IsMode(mode, "gadget")) {
     if (PathFileExistsA(m_strPath + "\\Gadget")) {
       result = 1;
-      m_pRuntimeInfo->dwState |= TOOLSTATE_GADGET;
+      SetToolState(m_pRuntimeInfo, TOOLSTATE_GADGET);
     } else {
       mode = "plugin";
     }
@@ -54,14 +54,14 @@ int CToolModule::LoadModule(const CString& targetIn, const CString& modeIn) {
       if (!PathFileExistsA(page)) page = m_strPath + "\\Plugin\\index.html";
       if (OpenPluginPage(page, target)) {
         result = 1;
-        m_pRuntimeInfo->dwState |= TOOLSTATE_PLUGIN;
+        SetToolState(m_pRuntimeInfo, TOOLSTATE_PLUGIN);
       }
     }
   }
   if (IsMode(mode, "app")) {
     if (DWORD process = RunTool(target)) {
       result = 1;
-      m_pRuntimeInfo->dwState |= TOOLSTATE_APP;
+      SetToolState(m_pRuntimeInfo, TOOLSTATE_APP);
       m_pRuntimeInfo->dwProcessId = process;
       SignalToolMonitor();
       m_bAppStarted = TRUE;

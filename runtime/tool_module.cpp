@@ -3,8 +3,9 @@
 #include "platform/framework/afx_module.h"
 #include "platform/doctree/register_doc.h"
 #include "platform/services/xconfig.h"
-#include "runtime/command_line.h"
 #include "platform/win/lib_folder.h"
+#include "resources/resource_ids.h"
+#include "runtime/command_line.h"
 
 #include <shlwapi.h>
 
@@ -101,8 +102,14 @@ int CToolModule::InitModule(const CString& path) {
   SetEnvironmentVariableA("App", m_strPath);
   SetEnvironmentVariableA("Path", "%Path%;" + m_strLibPath);
 
-  CreateFolderIfMissing(m_strMyPath);
-  CreateFolderIfMissing(m_strBackPath);
+  // Nothing is made anywhere unless the swap folder is usable (a folder at the root of the
+  // current drive, or under a folder that was never made, helps nobody).
+  bool swapUsable = CheckSwapFolder(0) != 0;
+  if (swapUsable) {
+    CreateFolderIfMissing(m_strSwapPath);
+    CreateFolderIfMissing(m_strMyPath);
+    CreateFolderIfMissing(m_strBackPath);
+  }
 
   // Platform configuration and the tool's configuration file.
   m_strQORVersion = CXConfig::GetINIString("Basic", "Name");
@@ -114,8 +121,8 @@ int CToolModule::InitModule(const CString& path) {
   CutCommandItems(GetCommandLineA(), m_arrCommand);
 
   // The settings document, loaded or created; the update feed from it.
-  auto* doc = new CRegisterDoc;
-  int status = doc->LoadXMLDoc(m_strRegisterPos);
+  auto* doc = swapUsable ? new CRegisterDoc : nullptr;
+  int status = doc ? doc->LoadXMLDoc(m_strRegisterPos) : CXMLDoc::LOAD_UNREADABLE;
   if (status == CXMLDoc::LOAD_DONE) {
     doc->InitVFDLDoc(nullptr);
   } else if (status == CXMLDoc::LOAD_NO_FILE && doc->NewXMLDoc(m_strRegisterPos, 0, 0)) {
@@ -127,6 +134,16 @@ int CToolModule::InitModule(const CString& path) {
   m_pRegisterDoc = doc;
   if (m_pRegisterDoc) m_pRegisterDoc->GetKey(kDisplaySettings, "Remote", m_strRemote);
   return 1;
+}
+
+int CToolModule::CheckSwapFolder(int ask) {
+  int slash = m_strSwapPath.ReverseFind('\\');
+  CString parent = slash > 0 ? m_strSwapPath.Left(slash) : CString();
+  bool usable = !parent.IsEmpty() && !PathIsRelativeA(m_strSwapPath) && PathIsDirectoryA(parent + "\\") &&
+                (!PathFileExistsA(m_strSwapPath) || PathIsDirectoryA(m_strSwapPath));
+  if (usable) return 1;
+  if (ask) AfxMessageBox(GetMessageText(IDS_SWAP_FOLDER_UNUSABLE) + "\n" + m_strSwapPath, MB_OK | MB_ICONERROR);
+  return 0;
 }
 
 CString CToolModule::GetINIString(const CString& section, const CString& key) {

@@ -8,7 +8,7 @@
 //
 // Folder layout of a tool (every path kept without a trailing backslash):
 //   m_strPath          folder of the host executable (the application folder)
-//   m_strSwapPath      environment variable "Swap": the tool's swap folder
+//   m_strSwapPath      environment variable "Swap": the tool's swap folder (see CheckSwapFolder)
 //   m_strConfigPos     swap folder\Config.ini, section "Tool": ID, Manual, Status, Install
 //   m_strMyPath        swap folder\MySelf: Register.xml and the tool's install.xml
 //   m_strBackPath      swap folder\Backup: the machine's state captured at swap in
@@ -50,6 +50,10 @@ class VANTEL_API CToolModule {
   virtual int DownloadCompleted(int success);
 
   int InitModule(const CString& path);
+  // 1 when the swap folder is usable: a full path whose parent folder exists (the folder itself
+  // is created when missing). Otherwise 0, after telling the user when ask is non-zero; a module
+  // without a usable swap folder creates nothing and runs no command.
+  int CheckSwapFolder(int ask);
   int RunModule();
   int QuitTool(int checkMain, int ask);
   DWORD RunTool(const CString& target);

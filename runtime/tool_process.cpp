@@ -58,7 +58,7 @@ int CToolModule::QuitTool(int checkMain, int ask) {
 
   if (m_pRuntimeInfo) {
     m_pRuntimeInfo->dwProcessId = 0;
-    m_pRuntimeInfo->dwState &= ~TOOLSTATE_APP;
+    ClearToolState(m_pRuntimeInfo, TOOLSTATE_APP);
   }
   for (int i = 0; i < processes.GetSize(); ++i)
     CCommon::ExitApp(processes[i], classes[i], static_cast<int>(timeouts[i]));

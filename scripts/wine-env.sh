@@ -17,11 +17,16 @@ vantel_ensure_prefix() {
     # No Mono or Gecko download prompts while the prefix is made (there is no network for them).
     WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY= wineboot -i >/dev/null 2>&1 \
       || vantel_die "wineboot could not create the prefix"
-    # A program that crashes must end, not wait in an interactive debugger.
-    wine reg delete "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug" /v Debugger /f \
-      >/dev/null 2>&1 || true
     wineserver -w
   fi
+}
+
+# A program that crashes must end at once, not wait in winedbg: without an AeDebug debugger Wine
+# starts winedbg --auto, which never ends under a test runner; a debugger that cannot be started
+# makes the crash end the process. Checked on every run, so older prefixes get it too.
+vantel_no_crash_debugger() {
+  local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
+  wine reg add "$key" /v Debugger /t REG_SZ /d vantel-no-debugger.exe /f >/dev/null 2>&1 || true
 }
 
 # Starts Xvfb on a free display and exports DISPLAY; vantel_stop ends it.
@@ -46,6 +51,7 @@ vantel_start_display() {
 vantel_start_wineserver() {
   wineserver -p 2>/dev/null || true   # already running for this prefix: use that one
   wine cmd /c exit >/dev/null 2>&1 || true   # warm the prefix's services up once
+  vantel_no_crash_debugger
 }
 
 vantel_stop() {

@@ -4,14 +4,18 @@
 
 CDialog::CDialog(UINT templateId, HWND parent) : m_nTemplateId(templateId), m_hParent(parent) {}
 
+HINSTANCE CDialog::TemplateModule() const {
+  return AfxFindResourceHandle(MAKEINTRESOURCEA(m_nTemplateId), RT_DIALOG);
+}
+
 CDialog::~CDialog() {
   if (m_hWnd && !m_bModal) ::DestroyWindow(m_hWnd);
 }
 
 INT_PTR CDialog::DoModal() {
   m_bModal = TRUE;
-  INT_PTR r = ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nTemplateId), m_hParent,
-                                DialogProc, reinterpret_cast<LPARAM>(this));
+  INT_PTR r = ::DialogBoxParamA(TemplateModule(), MAKEINTRESOURCEA(m_nTemplateId), m_hParent, DialogProc,
+                                reinterpret_cast<LPARAM>(this));
   m_hWnd = nullptr;
   return r;
 }
@@ -19,8 +23,8 @@ INT_PTR CDialog::DoModal() {
 BOOL CDialog::Create(HWND parent) {
   if (parent) m_hParent = parent;
   m_bModal = FALSE;
-  HWND h = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nTemplateId), m_hParent,
-                                DialogProc, reinterpret_cast<LPARAM>(this));
+  HWND h = ::CreateDialogParamA(TemplateModule(), MAKEINTRESOURCEA(m_nTemplateId), m_hParent, DialogProc,
+                                reinterpret_cast<LPARAM>(this));
   return h != nullptr;
 }
 

@@ -1,5 +1,5 @@
-// A small dialog base over Win32 dialog templates, loaded from the current resource handle
-// (the platform's resource library once a tool module is initialised).
+// A small dialog base over Win32 dialog templates, found through the resource chain (the current
+// resource handle first, see afx_module.h).
 //
 // Modal: DoModal() runs the dialog's own loop and returns what EndDialog was given (-1 when the
 // template is missing or no window can be made). Modeless: Create() returns once the window
@@ -11,7 +11,7 @@
 
 #include <windows.h>
 
-class CDialog {
+class VANTELFX_API CDialog {
  public:
   explicit CDialog(UINT templateId, HWND parent = nullptr);
   CDialog(const CDialog&) = delete;
@@ -42,6 +42,8 @@ class CDialog {
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  // The module whose template the dialog uses (the resource chain's answer).
+  HINSTANCE TemplateModule() const;
 
   UINT m_nTemplateId;
   HWND m_hParent;

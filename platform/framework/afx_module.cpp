@@ -2,15 +2,36 @@
 
 #include <process.h>
 
+#include <algorithm>
 #include <cstring>
-
 #include <new>
-
-extern "C" IMAGE_DOS_HEADER __ImageBase;
+#include <vector>
 
 namespace {
 
-HINSTANCE OwnImage() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
+HINSTANCE ProgramImage() { return GetModuleHandleA(nullptr); }
+
+// The resource chain, with its lock: any thread may load a string.
+struct ResourceChain {
+  CRITICAL_SECTION lock;
+  std::vector<HINSTANCE> modules;
+  ResourceChain() { InitializeCriticalSection(&lock); }
+};
+
+ResourceChain& Chain() {
+  static ResourceChain chain;
+  return chain;
+}
+
+// The current resource handle, then the chain's modules.
+std::vector<HINSTANCE> ResourceCandidates() {
+  ResourceChain& chain = Chain();
+  EnterCriticalSection(&chain.lock);
+  std::vector<HINSTANCE> candidates{AfxGetResourceHandle()};
+  candidates.insert(candidates.end(), chain.modules.begin(), chain.modules.end());
+  LeaveCriticalSection(&chain.lock);
+  return candidates;
+}
 
 struct ThreadStart {
   AFX_THREADPROC proc;
@@ -26,13 +47,44 @@ unsigned __stdcall ThreadTrampoline(void* p) {
 }  // namespace
 
 AFX_MODULE_STATE* AfxGetModuleState() {
-  static AFX_MODULE_STATE state = {OwnImage(), OwnImage(), nullptr};
+  static AFX_MODULE_STATE state = {ProgramImage(), ProgramImage(), nullptr};
   return &state;
 }
 
 HINSTANCE AfxGetInstanceHandle() { return AfxGetModuleState()->m_hCurrentInstanceHandle; }
 HINSTANCE AfxGetResourceHandle() { return AfxGetModuleState()->m_hCurrentResourceHandle; }
 void AfxSetResourceHandle(HINSTANCE h) { AfxGetModuleState()->m_hCurrentResourceHandle = h; }
+
+void AfxAddResourceChain(HINSTANCE module) {
+  if (!module) return;
+  ResourceChain& chain = Chain();
+  EnterCriticalSection(&chain.lock);
+  if (std::find(chain.modules.begin(), chain.modules.end(), module) == chain.modules.end())
+    chain.modules.push_back(module);
+  LeaveCriticalSection(&chain.lock);
+}
+
+void AfxRemoveResourceChain(HINSTANCE module) {
+  ResourceChain& chain = Chain();
+  EnterCriticalSection(&chain.lock);
+  chain.modules.erase(std::remove(chain.modules.begin(), chain.modules.end(), module), chain.modules.end());
+  LeaveCriticalSection(&chain.lock);
+}
+
+HINSTANCE AfxFindResourceHandle(const char* name, const char* type) {
+  for (HINSTANCE module : ResourceCandidates())
+    if (module && FindResourceA(module, name, type)) return module;
+  return AfxGetResourceHandle();
+}
+
+CString AfxLoadResourceString(UINT id) {
+  char buf[1024];
+  for (HINSTANCE module : ResourceCandidates()) {
+    int n = module ? LoadStringA(module, id, buf, sizeof buf) : 0;
+    if (n > 0) return CString(buf, n);
+  }
+  return CString();
+}
 
 int AfxMessageBox(const char* text, UINT type, UINT /*helpId*/) {
   CString caption = AfxGetModuleState()->m_pszAppName;

@@ -348,14 +348,8 @@ void CString::Format(const char* fmt, ...) {
 }
 
 BOOL CString::LoadString(UINT nID) {
-  char buf[1024];
-  int n = ::LoadStringA(AfxGetResourceHandle(), nID, buf, sizeof buf);
-  if (n <= 0) {
-    Empty();
-    return FALSE;
-  }
-  AssignCopy(n, buf);
-  return TRUE;
+  *this = AfxLoadResourceString(nID);
+  return !IsEmpty();
 }
 
 char* CString::GetBuffer(int nMinBufLength) {

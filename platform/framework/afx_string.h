@@ -4,12 +4,15 @@
 // header (reference count, length, allocated length). Copies share the buffer and count
 // references; a write to a shared buffer first makes a private copy. Every empty string points
 // at a static header whose reference count is -1 ("locked"): it is never freed, which is what
-// lets two modules that each have their own empty header hand strings to each other. A string a
-// module made empty points at that module's header, so a host destroys the strings a library
-// stored in its objects before it unloads the library.
+// lets two modules that each have their own empty header hand strings to each other. Every
+// module of the process uses this one framework DLL, so there is one empty header for all of
+// them: a host may destroy strings the library stored in its objects before or after it unloads
+// the library.
 // Buffers come from the C runtime's malloc/free (msvcrt.dll), which every module of the process
 // shares, so a string made in the host may be grown or freed inside the library.
 #pragma once
+
+#include "platform/framework/fx_api.h"
 
 #include <windows.h>
 #include <cstdarg>
@@ -23,7 +26,7 @@ struct CStringData {
 };
 static_assert(sizeof(CStringData) == 12, "CStringData header is three 32-bit fields");
 
-class CString {
+class VANTELFX_API CString {
  public:
   CString();
   CString(const CString& src);
@@ -73,7 +76,7 @@ class CString {
 
   void Format(const char* fmt, ...);
   void FormatV(const char* fmt, va_list args);
-  BOOL LoadString(UINT nID);     // from the current resource handle
+  BOOL LoadString(UINT nID);     // from the resource chain (afx_module.h)
 
   char* GetBuffer(int nMinBufLength);
   void ReleaseBuffer(int nNewLength = -1);
@@ -95,10 +98,10 @@ class CString {
 };
 static_assert(sizeof(CString) == 4, "CString is one pointer");
 
-CString operator+(const CString& a, const CString& b);
-CString operator+(const CString& a, const char* b);
-CString operator+(const char* a, const CString& b);
-CString operator+(const CString& a, char b);
+VANTELFX_API CString operator+(const CString& a, const CString& b);
+VANTELFX_API CString operator+(const CString& a, const char* b);
+VANTELFX_API CString operator+(const char* a, const CString& b);
+VANTELFX_API CString operator+(const CString& a, char b);
 inline bool operator==(const CString& a, const CString& b) { return a.Compare(b) == 0; }
 inline bool operator==(const CString& a, const char* b) { return a.Compare(b) == 0; }
 inline bool operator==(const char* a, const CString& b) { return b.Compare(a) == 0; }

@@ -36,10 +36,7 @@ LONG_PTR WindowLong(HWND h, int index) {
 CDllLock::CDllLock(HINSTANCE module) {
   InitializeCriticalSection(&m_lock);
   InitializeCriticalSection(&m_windowsLock);
-  HMODULE image = module;
-  if (!image)
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(&GetDllLock), &image);
+  HMODULE image = module ? module : GetModuleHandleA(nullptr);
   if (image) {
     auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image);
     auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(reinterpret_cast<const BYTE*>(image) + dos->e_lfanew);

@@ -6,7 +6,8 @@
 // process runs code of the library, that is no window (top-level, child or message-only) whose
 // window procedure or dialog procedure lies inside the library's image, apart from the windows
 // registered with AddExcludeHwnd and their children. The library's image is that of the module
-// handle given at construction, or, for a null handle, the module that carries this code.
+// handle given at construction (Vantel10.dll gives its own), or, for a null handle, the
+// process's program.
 //
 // The library's start-up constructs the one instance; GetDllLock() returns it (null before
 // start-up and after exit). Further instances can be made (tests do) but do not replace it.

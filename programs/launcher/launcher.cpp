@@ -4,44 +4,63 @@
 // runtime how to start the tool's program and which running processes belong to the tool, calls
 // DllRunModule with it and exits with the result (1 success, 0 failure). The command line is the
 // runtime's: "/load [target]", "/mode gadget|plugin|app", "/unload", "/install", "/uninstall",
-// "/update <package>", "/version <v>". Vantel10.dll is found by the ordinary search: beside
-// run.exe, or in the library folder that the catalogue appends to Path.
+// "/update <package>", "/version <v>".
+//
+// The library folder is where the ordinary search finds Vantel10.dll: beside run.exe, or in the
+// library folder that the catalogue appends to Path. The launcher loads the platform's DLLs from
+// there itself, before anything else: the framework VantelFx.dll (delay-loaded, so a missing
+// one is a message and an exit code 0, not a failed start), VantelPlatform.dll, the resource
+// library Parlance10.dll (put into the resource chain, so every message of the runtime has its
+// text) and Vantel10.dll. It is built from the SDK alone: the public headers and the DLLs.
+#include "platform/framework/afx_module.h"
 #include "platform/win/handles.h"
 #include "programs/launcher/launcher_settings.h"
 #include "runtime/runtime_param.h"
+#include "runtime/tool_layout.h"
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
-LauncherSettings g_settings;
-CString g_folder;
+// The platform's DLLs the runtime needs, in the order they are loaded, and the runtime itself.
+const char* const kPlatformLibraries[] = {"VantelFx.dll", "VantelPlatform.dll", "Parlance10.dll"};
+const char kResourceLibrary[] = "Parlance10.dll";
+const char kRuntimeLibrary[] = "Vantel10.dll";
+
+// What the hooks need; set while the launcher runs the tool (no framework object exists before
+// the framework DLL is loaded).
+struct Launcher {
+  LauncherSettings settings;
+  CString folder;
+};
+Launcher* g_launcher = nullptr;
 
 void Trace(const char* fmt, ...) {
-  if (g_settings.trace.IsEmpty()) return;
+  if (g_launcher->settings.trace.IsEmpty()) return;
   va_list args;
   va_start(args, fmt);
   CString line;
   line.FormatV(fmt, args);
   va_end(args);
-  if (FILE* f = fopen(g_settings.trace, "ab")) {
+  if (FILE* f = fopen(g_launcher->settings.trace, "ab")) {
     fprintf(f, "%s\r\n", line.c_str());
     fclose(f);
   }
 }
 
 DWORD __cdecl GetToolRunInfo(RUNTIMEPARAM*, CString* commandLine, void** /*environment*/, const CString* target) {
-  *commandLine = ExpandProgram(g_settings.program, g_folder, *target);
+  *commandLine = ExpandProgram(g_launcher->settings.program, g_launcher->folder, *target);
   Trace("GetToolRunInfo %s", commandLine->c_str());
   return commandLine->IsEmpty() ? TOOLRUN_NONE : TOOLRUN_START;
 }
 
 int __cdecl GetToolExitInfo(RUNTIMEPARAM*, DWORD processId, const CString* exeName, CString* windowClass,
                             UINT* timeout, int* mainProcess) {
-  if (!g_settings.IsToolProcess(*exeName)) return 0;
-  *windowClass = g_settings.windowClass;
-  *timeout = g_settings.timeout;
-  *mainProcess = !g_settings.mainProcess.IsEmpty() && g_settings.mainProcess.CompareNoCase(*exeName) == 0;
+  if (!g_launcher->settings.IsToolProcess(*exeName)) return 0;
+  *windowClass = g_launcher->settings.windowClass;
+  *timeout = g_launcher->settings.timeout;
+  *mainProcess = !g_launcher->settings.mainProcess.IsEmpty() && g_launcher->settings.mainProcess.CompareNoCase(*exeName) == 0;
   Trace("GetToolExitInfo %lu %s", processId, exeName->c_str());
   return 1;
 }
@@ -75,34 +94,60 @@ int __cdecl UpdateModuleBefore(RUNTIMEPARAM*, const CString* package, const CStr
   return 1;
 }
 
-CString ProgramFolder() {
+std::string FolderOf(const std::string& file) { return file.substr(0, file.find_last_of('\\')); }
+
+std::string ProgramFile() {
   char path[MAX_PATH + 1] = "";
   GetModuleFileNameA(nullptr, path, MAX_PATH);
-  CString s = path;
-  return s.Left(s.ReverseFind('\\'));
+  return path;
 }
 
-}  // namespace
+// The folder in which the ordinary search finds the runtime; empty when it finds none.
+std::string LibraryFolder() {
+  char found[MAX_PATH + 1] = "";
+  DWORD n = SearchPathA(nullptr, kRuntimeLibrary, nullptr, MAX_PATH, found, nullptr);
+  return n > 0 && n < MAX_PATH ? FolderOf(found) : std::string();
+}
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  g_folder = ProgramFolder();
-  g_settings.Load(g_folder);
+// Says which file of the platform is missing; the launcher then ends with 0.
+int MissingFile(const std::string& file) {
+  std::string text = "The tool cannot start: the platform file\n\n" + file + "\n\nis missing or cannot be loaded.";
+  std::string name = ProgramFile().substr(ProgramFile().find_last_of('\\') + 1);
+  MessageBoxA(nullptr, text.c_str(), name.c_str(), MB_OK | MB_ICONERROR);
+  return 0;
+}
 
-  LibraryHandle runtime(LoadLibraryA("Vantel10.dll"));
-  auto run = GetProc<int(__cdecl*)(RUNTIMEPARAM*)>(runtime.get(), "DllRunModule");
-  if (!run) {
-    Trace("Vantel10.dll not found");
-    return 0;
-  }
+// A launcher started by hand (double-clicked) has no Swap variable: the tool's swap folder is
+// then the one beside its application folder, <tool>\Swap, as the catalogue lays tools out.
+void DefaultSwapFolder(const CString& appFolder) {
+  char value[2] = "";
+  if (GetEnvironmentVariableA("Swap", value, sizeof value) > 0) return;  // set and not empty
+  int slash = appFolder.ReverseFind('\\');
+  if (slash <= 0) return;
+  CString swap = appFolder.Left(slash) + kToolSwapFolder;
+  CreateDirectoryA(swap, nullptr);
+  SetEnvironmentVariableA("Swap", swap);
+}
 
+// Runs the tool with the platform's DLLs loaded: everything here may use the framework.
+int RunTool(HMODULE runtime, HMODULE resources) {
+  Launcher launcher;
+  g_launcher = &launcher;
+  AfxAddResourceChain(resources);
+  g_launcher->folder = FolderOf(ProgramFile()).c_str();
+  g_launcher->settings.Load(g_launcher->folder);
+  DefaultSwapFolder(g_launcher->folder);
+
+  auto run = GetProc<int(__cdecl*)(RUNTIMEPARAM*)>(runtime, "DllRunModule");
+  if (!run) return 0;
   auto* block = new RUNTIMEPARAM{};
-  block->mapParam[RUNTIME_KEY_NEEDADMIN] = g_settings.needAdmin;
-  block->mapParam[RUNTIME_KEY_LOCALAPP] = g_settings.localApp;
-  block->mapParam[RUNTIME_KEY_SYSTEM] = g_settings.system;
-  block->mapParam[RUNTIME_KEY_NAME] = g_settings.name;
+  block->mapParam[RUNTIME_KEY_NEEDADMIN] = g_launcher->settings.needAdmin;
+  block->mapParam[RUNTIME_KEY_LOCALAPP] = g_launcher->settings.localApp;
+  block->mapParam[RUNTIME_KEY_SYSTEM] = g_launcher->settings.system;
+  block->mapParam[RUNTIME_KEY_NAME] = g_launcher->settings.name;
   block->mapHook["GetToolRunInfo"] = reinterpret_cast<void*>(&GetToolRunInfo);
   block->mapHook["GetToolExitInfo"] = reinterpret_cast<void*>(&GetToolExitInfo);
-  if (!g_settings.trace.IsEmpty()) {
+  if (!g_launcher->settings.trace.IsEmpty()) {
     block->mapHook["CheckVersion"] = reinterpret_cast<void*>(&CheckVersion);
     block->mapHook["ParseParameter"] = reinterpret_cast<void*>(&ParseParameter);
     block->mapHook["LoadModuleBefore"] = reinterpret_cast<void*>(&LoadModuleBefore);
@@ -113,9 +158,27 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   }
   int result = run(block);
   Trace("Result %d", result);
-  // The block goes before the library: empty strings the runtime stored in it point at the
-  // library's own empty-string header, which is gone once the library is unloaded.
   delete block;
-  runtime.reset();
+  g_launcher = nullptr;
   return result;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  std::string folder = LibraryFolder();
+  if (folder.empty()) return MissingFile(kRuntimeLibrary);
+  // Each by its full path; once one is loaded, the loader takes it for every later import of its
+  // name, the delay-loaded framework included. They stay loaded until the process ends.
+  HMODULE resources = nullptr;
+  for (const char* name : kPlatformLibraries) {
+    std::string file = folder + "\\" + name;
+    HMODULE library = LoadLibraryExA(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!library) return MissingFile(file);
+    if (lstrcmpiA(name, kResourceLibrary) == 0) resources = library;
+  }
+  std::string runtimeFile = folder + "\\" + kRuntimeLibrary;
+  LibraryHandle runtime(LoadLibraryExA(runtimeFile.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+  if (!runtime) return MissingFile(runtimeFile);
+  return RunTool(runtime.get(), resources);
 }

@@ -8,6 +8,6 @@ set_tests_properties(doctree_cp936 PROPERTIES TIMEOUT 900 WORKING_DIRECTORY ${CM
                      ENVIRONMENT "LC_ALL=zh_CN.UTF-8")
 
 add_executable(bench_doctree EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/doctree_bench.cpp)
-target_link_libraries(bench_doctree PRIVATE vantel_platform)
+target_link_libraries(bench_doctree PRIVATE VantelPlatform)
 
 target_link_libraries(test_doctree PRIVATE psapi)
