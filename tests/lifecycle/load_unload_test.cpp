@@ -1,5 +1,5 @@
-// A tool's life through its real launcher: load in each kind with the fallback chain, the swap in
-// and out around it, the tool's processes, and the record in the shared table.
+// A tool's life through its real launcher: the swap state moved by install, uninstall, load in each
+// kind and unload; stray processes, the main process, the plug-in page, the record in the shared table.
 #include "runtime/plugin_page.h"
 #include "tests/support/processes.h"
 #include "tests/support/sample_tool.h"
@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -40,67 +41,120 @@ class Lifecycle : public ::testing::Test {
   ScratchFolder m_root{"life"};
 };
 
-TEST_F(Lifecycle, AppLoadSwapsInAndUnloadPutsTheMachineBack) {
-  SampleTool tool(m_root.path(), "lifeapp");
-  tool.SetMachineSetting("machine");
-  tool.UseProgram();
-  ASSERT_EQ(tool.Launch("/load"), 1);
-  EXPECT_EQ(tool.MachineSetting(), "tool");
-  EXPECT_EQ(tool.folder().GetConfig("Status"), "on");
-  EXPECT_EQ(tool.folder().GetConfig("Install"), tool.folder().AppPath());
-  TOOLRUNTIMEINFO* record = tool.Record();
-  ASSERT_NE(record, nullptr);
-  EXPECT_EQ(record->dwState, static_cast<DWORD>(TOOLSTATE_APP));
-  auto apps = ProcessesNamed("sysreg_app.exe");
-  ASSERT_EQ(apps.size(), 1u);
-  EXPECT_EQ(record->dwProcessId, apps[0]);
+// One step of a tool's life: a value set by hand first (Config.ini's "Status" or "Install", or the
+// machine's "Setting"), the launcher's command and the button that answers its question, and what
+// the launcher, the machine, Config.ini, the record and the running programs show afterwards.
+struct Step {
+  const char* set;
+  const char* command;
+  const char* answer;  // null: no question is asked
+  int result;
+  const char* setting;
+  const char* status;
+  const char* install;
+  DWORD state;
+  size_t programs;
+};
+enum Kind { kBare = 0, kProgram = 1, kSystem = 2, kGadget = 4 };  // run.ini and folders
+struct Life {
+  const char* tool;
+  int kind;
+  std::vector<Step> steps;
+};
 
-  ASSERT_EQ(tool.Launch("/unload"), 1);
-  EXPECT_FALSE(IsProcessAlive(apps[0]));
-  EXPECT_EQ(tool.MachineSetting(), "machine");
-  EXPECT_EQ(tool.folder().GetConfig("Status"), "off");
-  EXPECT_EQ(tool.Record(), nullptr);  // released
+const Life kLives[] = {
+    // Set up from the template without a question; the swap counts as on in any letter case.
+    {"statenew",
+     kBare,
+     {{"", "/install", nullptr, 1, "tool", "on", "<app>", 0, 0},
+      {"Status=ON", "/uninstall", nullptr, 1, "machine", "off", "<app>", 0, 0},
+      {"", "/install", nullptr, 1, "tool", "on", "<app>", 0, 0}}},
+    {"stateoff",
+     kBare,  // an uninstall needs a swap that is on
+     {{"", "/uninstall", nullptr, 0, "machine", "", "", 0, 0},
+      {"Status=off", "/uninstall", nullptr, 0, "machine", "off", "", 0, 0}}},
+    {"stategarbage", kBare, {{"Status=garbage", "/install", nullptr, 0, "machine", "garbage", "", 0, 0}}},
+    // A system tool installed from here (in any letter case) stays; from elsewhere: out, then in.
+    {"statesystem",
+     kSystem,
+     {{"", "/install", nullptr, 1, "tool", "on", "<app>", 0, 0},
+      {"Install=<APP>", "/install", nullptr, 1, "tool", "on", "<APP>", 0, 0},
+      {"Install=C:\\elsewhere\\app", "/install", nullptr, 1, "tool", "on", "<app>", 0, 0},
+      {"", "/uninstall", nullptr, 1, "machine", "off", "<app>", 0, 0}}},
+    // A mobile tool still on asks whether to keep it; no: off without a swap out, then in afresh.
+    {"statemobile",
+     kBare,
+     {{"", "/install", nullptr, 1, "tool", "on", "<app>", 0, 0},
+      {"Setting=changed", "/install", "Yes", 1, "changed", "on", "<app>", 0, 0},
+      {"", "/install", "No", 1, "tool", "on", "<app>", 0, 0}}},
+    {"lifeapp",
+     kProgram,
+     {{"", "/load", nullptr, 1, "tool", "on", "<app>", TOOLSTATE_APP, 1},
+      {"", "/unload", nullptr, 1, "machine", "off", "<app>", 0, 0}}},
+    // The second load adds the application without a second swap; no platform window keeps the gadget.
+    {"lifegadget",
+     kProgram | kGadget,
+     {{"", "/load /mode gadget", nullptr, 1, "tool", "on", "<app>", TOOLSTATE_GADGET, 0},
+      {"Setting=changed", "/load /mode app", nullptr, 1, "changed", "on", "<app>", TOOLSTATE_GADGET | TOOLSTATE_APP, 1},
+      {"", "/unload", nullptr, 1, "machine", "off", "<app>", 0, 0}}},
+    {"lifefall", kProgram, {{"", "/load /mode gadget", nullptr, 1, "tool", "on", "<app>", TOOLSTATE_APP, 1}}},
+    // Nothing started: the fresh swap is undone.
+    {"lifenone", kBare, {{"", "/load", nullptr, 0, "machine", "off", "<app>", 0, 0}}},
+    {"lifeside", kProgram, {{"", "/load /mode sideways", nullptr, 0, "machine", "off", "<app>", 0, 0}}},
+    // A system tool's registrations stay after the unload until it is uninstalled.
+    {"lifesystem",
+     kProgram | kSystem,
+     {{"", "/load", nullptr, 1, "tool", "on", "<app>", TOOLSTATE_APP, 1},
+      {"", "/unload", nullptr, 1, "tool", "on", "<app>", 0, 0},
+      {"", "/uninstall", nullptr, 1, "machine", "off", "<app>", 0, 0}}},
+};
+
+// A text of a step with <app> and <APP> replaced by the tool's application folder.
+std::string Resolve(SampleTool& tool, std::string text) {
+  if (text != "<app>" && text != "<APP>") return text;
+  std::string folder = tool.folder().AppPath();
+  if (text == "<APP>")
+    for (char& c : folder) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  return folder;
 }
 
-TEST_F(Lifecycle, SecondLoadOfAGadgetAddsTheAppWithoutASecondSwap) {
-  SampleTool tool(m_root.path(), "lifegadget");
-  tool.UseProgram();
-  tool.AddFolder("Gadget");
-  ASSERT_EQ(tool.Launch("/load /mode gadget"), 1);
-  EXPECT_EQ(tool.Record()->dwState, static_cast<DWORD>(TOOLSTATE_GADGET));
-  EXPECT_TRUE(ProcessesNamed("sysreg_app.exe").empty());
-  EXPECT_EQ(tool.MachineSetting(), "tool");
-  tool.SetMachineSetting("changed while running");  // a swap in now would write "tool" again
-  ASSERT_EQ(tool.Launch("/load /mode app"), 1);
-  EXPECT_EQ(tool.MachineSetting(), "changed while running");
-  EXPECT_EQ(tool.Record()->dwState, static_cast<DWORD>(TOOLSTATE_GADGET | TOOLSTATE_APP));
-  // Without a platform window nothing keeps the gadget: the unload swaps out and releases.
-  ASSERT_EQ(tool.Launch("/unload"), 1);
-  EXPECT_EQ(tool.MachineSetting(), "<none>");
-  EXPECT_EQ(tool.Record(), nullptr);
+void SetByHand(SampleTool& tool, const std::string& set) {
+  size_t eq = set.find('=');
+  if (eq == std::string::npos) return;
+  std::string key = set.substr(0, eq), value = Resolve(tool, set.substr(eq + 1));
+  if (key == "Setting")
+    tool.SetMachineSetting(value);
+  else
+    tool.folder().SetConfig(key, value);
 }
 
-TEST_F(Lifecycle, GadgetFallsBackToTheApplicationWhenNeitherFolderExists) {
-  SampleTool tool(m_root.path(), "lifefall");
-  tool.UseProgram();
-  ASSERT_EQ(tool.Launch("/load /mode gadget"), 1);
-  EXPECT_EQ(tool.Record()->dwState, static_cast<DWORD>(TOOLSTATE_APP));
-  EXPECT_EQ(ProcessesNamed("sysreg_app.exe").size(), 1u);
-  tool.Launch("/unload");
-}
-
-TEST_F(Lifecycle, NothingStartedMeansTheFreshSwapIsUndone) {
-  SampleTool tool(m_root.path(), "lifenone");
-  tool.SetMachineSetting("machine");  // no Program in run.ini: the host starts nothing
-  EXPECT_EQ(tool.Launch("/load"), 0);
-  EXPECT_EQ(tool.MachineSetting(), "machine");
-  EXPECT_EQ(tool.folder().GetConfig("Status"), "off");
-  EXPECT_EQ(tool.Record(), nullptr);
-  // A mode that is none of the three loads nothing either.
-  tool.UseProgram();
-  EXPECT_EQ(tool.Launch("/load /mode sideways"), 0);
-  EXPECT_TRUE(ProcessesNamed("sysreg_app.exe").empty());
-  EXPECT_EQ(tool.MachineSetting(), "machine");
+TEST_F(Lifecycle, SwapStateStepByStep) {
+  for (const Life& life : kLives) {
+    SampleTool tool(m_root.path(), life.tool);
+    tool.SetMachineSetting("machine");
+    if (life.kind & kProgram) tool.UseProgram();
+    if (life.kind & kSystem) tool.folder().SetLauncher("System", "yes");
+    if (life.kind & kGadget) tool.AddFolder("Gadget");
+    for (size_t i = 0; i < life.steps.size(); ++i) {
+      const Step& step = life.steps[i];
+      SCOPED_TRACE(std::string(life.tool) + " step " + std::to_string(i + 1) + ": " + step.set + " " + step.command);
+      SetByHand(tool, step.set);
+      std::string question;
+      EXPECT_EQ(step.answer ? LaunchAnswering(tool, step.command, step.answer, &question) : tool.Launch(step.command),
+                step.result);
+      EXPECT_TRUE(!step.answer || Has(question, life.tool)) << question;
+      EXPECT_EQ(tool.MachineSetting(), step.setting);
+      EXPECT_EQ(tool.folder().GetConfig("Status"), step.status);
+      EXPECT_EQ(tool.folder().GetConfig("Install"), Resolve(tool, step.install));
+      const TOOLRUNTIMEINFO* record = tool.Record();
+      EXPECT_EQ(record ? record->dwState : 0, step.state);
+      std::vector<DWORD> programs = ProcessesNamed("sysreg_app.exe");
+      EXPECT_EQ(programs.size(), step.programs);
+      // The record names the application's process while it is loaded.
+      EXPECT_EQ(record ? record->dwProcessId : 0, (step.state & TOOLSTATE_APP) && !programs.empty() ? programs[0] : 0);
+    }
+    EndProcessesNamed("sysreg_app.exe");  // a life may end loaded
+  }
 }
 
 TEST_F(Lifecycle, StrayProcessesAreClosedOnlyWhenTheUserAgrees) {
@@ -117,28 +171,11 @@ TEST_F(Lifecycle, StrayProcessesAreClosedOnlyWhenTheUserAgrees) {
   EXPECT_TRUE(IsProcessAlive(a) && IsProcessAlive(b));
   EXPECT_EQ(tool.MachineSetting(), "machine");  // no registration touched
   EXPECT_EQ(LaunchAnswering(tool, "/load", "Yes"), 1);
-  EXPECT_FALSE(IsProcessAlive(a));
-  EXPECT_FALSE(IsProcessAlive(b));
+  EXPECT_FALSE(IsProcessAlive(a) || IsProcessAlive(b));
   EXPECT_EQ(ProcessesNamed("sysreg_app.exe").size(), 1u);  // the tool's own, started by the load
-  tool.Launch("/unload");
-  EXPECT_EQ(tool.MachineSetting(), "machine");
 }
 
-TEST_F(Lifecycle, UnloadUnderAPlatformWindowEndsALiveRecordedProcess) {
-  SampleTool tool(m_root.path(), "lifewatched");
-  tool.UseProgram();
-  tool.folder().SetLauncher("MainProcess", "sysreg_app.exe");
-  ASSERT_EQ(tool.Launch("/load"), 1);
-  DWORD app = tool.Record()->dwProcessId;
-  MakeMainWindow();
-  // The recorded process is alive, so no main-process take-over: it is ended.
-  ASSERT_EQ(tool.Launch("/unload"), 1);
-  EXPECT_FALSE(IsProcessAlive(app));
-  EXPECT_EQ(tool.Record(), nullptr);
-  EXPECT_EQ(tool.MachineSetting(), "<none>");
-}
-
-TEST_F(Lifecycle, ASurvivingMainProcessTakesTheToolOver) {
+TEST_F(Lifecycle, ASurvivingMainProcessTakesTheToolOverUnlessTheRecordedProcessLives) {
   SampleTool tool(m_root.path(), "lifemain");
   tool.UseProgram();
   tool.folder().SetLauncher("MainProcess", "sysreg_app.exe");
@@ -151,26 +188,11 @@ TEST_F(Lifecycle, ASurvivingMainProcessTakesTheToolOver) {
   ASSERT_NE(tool.Record(), nullptr);
   EXPECT_EQ(tool.Record()->dwProcessId, app);  // handed over
   EXPECT_EQ(tool.MachineSetting(), "tool");    // still swapped in
-  m_table->hMainWnd = nullptr;
-  tool.folder().SetLauncher("MainProcess", "");
-  EXPECT_EQ(tool.Launch("/unload"), 1);
-  EXPECT_EQ(tool.MachineSetting(), "<none>");
-}
-
-TEST_F(Lifecycle, ASystemToolKeepsItsRegistrationsUntilUninstalled) {
-  SampleTool tool(m_root.path(), "lifesystem");
-  tool.SetMachineSetting("machine");
-  tool.UseProgram();
-  tool.folder().SetLauncher("System", "yes");
-  ASSERT_EQ(tool.Launch("/load"), 1);
+  // Now the recorded process is alive, so under the platform window it is ended.
   ASSERT_EQ(tool.Launch("/unload"), 1);
-  EXPECT_TRUE(ProcessesNamed("sysreg_app.exe").empty());
+  EXPECT_FALSE(IsProcessAlive(app));
   EXPECT_EQ(tool.Record(), nullptr);
-  EXPECT_EQ(tool.MachineSetting(), "tool");
-  EXPECT_EQ(tool.folder().GetConfig("Status"), "on");
-  ASSERT_EQ(tool.Launch("/uninstall"), 1);
-  EXPECT_EQ(tool.MachineSetting(), "machine");
-  EXPECT_EQ(tool.folder().GetConfig("Status"), "off");
+  EXPECT_EQ(tool.MachineSetting(), "<none>");
 }
 
 // The visible browser frames on the desktop, with their processes.
@@ -216,10 +238,9 @@ TEST_F(Lifecycle, PluginPageOpensInABrowserProcessOfItsOwn) {
   EXPECT_EQ(tool.MachineSetting(), "<none>");
 }
 
-TEST(PluginPage, TargetReachesThePageOnlyUrlEncodedAfterTheHash) {
-  EXPECT_STREQ(PluginPageUrl("C:\\T\\app\\Plugin\\index.htm", "a b/\xE9&x"),
-               "C:\\T\\app\\Plugin\\index.htm#a%20b%2F%E9%26x");
-  EXPECT_STREQ(PluginPageUrl("C:\\p.htm", ""), "C:\\p.htm#");
+// The encoding itself is the configuration's (tests/services/config_test.cpp).
+TEST(PluginPage, TargetReachesThePageUrlEncodedAfterTheHash) {
+  EXPECT_STREQ(PluginPageUrl("C:\\T\\app\\Plugin\\index.htm", "a b"), "C:\\T\\app\\Plugin\\index.htm#a%20b");
 }
 
 }  // namespace

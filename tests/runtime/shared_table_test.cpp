@@ -1,5 +1,6 @@
 // The running-tool table every process shares, the claim rules, and the three exports, driven
 // through real launcher processes and observed in the shared section of the loaded library.
+#include "platform/services/crush_file.h"
 #include "platform/win/handles.h"
 #include "runtime/module_registry.h"
 #include "runtime/runtime_param.h"
@@ -12,80 +13,53 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
 class SharedTable : public ::testing::Test {
  protected:
+  // The library stays loaded: its modules hold blocks of this test's stack frames otherwise.
   void SetUp() override {
-    m_dll = LoadLibraryA((BinFolder() + "\\Vantel10.dll").c_str());
-    ASSERT_NE(m_dll, nullptr);
-    m_table = SharedSectionOf(m_dll);
     ASSERT_NE(m_table, nullptr);
     memset(m_table->tools, 0, sizeof m_table->tools);
   }
   void TearDown() override {
     if (m_table) memset(m_table->tools, 0, sizeof m_table->tools);
-    // The library stays loaded: its modules hold blocks of this test's stack frames otherwise.
   }
-  const TOOLRUNTIMEINFO* Named(const char* name) const {
-    for (auto& r : m_table->tools)
-      if (strcmp(r.szName, name) == 0) return &r;
-    return nullptr;
-  }
-  int NamedCount() const {
-    int n = 0;
-    for (auto& r : m_table->tools) n += r.szName[0] != '\0';
-    return n;
-  }
+  const TOOLRUNTIMEINFO* Named(const char* name) const { return FindRecord(m_table, name); }
 
-  HMODULE m_dll = nullptr;
-  SHAREDTOOLDATA* m_table = nullptr;
+  SHAREDTOOLDATA* m_table = LoadedSharedTable();
   ScratchFolder m_root{"table"};
 };
 
-TEST_F(SharedTable, ARecordClaimedByOneLauncherIsSeenByTheNextAndByThisProcess) {
+TEST_F(SharedTable, ALauncherClaimsARecordSeenHereAndRunsTheCommandThroughItsHooks) {
   ToolFolder alpha(m_root.path(), "Alpha", "alpha");
   alpha.EnableTrace();
-  EXPECT_EQ(alpha.Launch("/nothing"), 0);  // no action item: 0, but the record is claimed
-  const TOOLRUNTIMEINFO* record = Named("alpha");
-  ASSERT_NE(record, nullptr);
-  EXPECT_EQ(record - m_table->tools, 0);
-  // The same ID in other letter case shares the record and leaves its name alone.
-  ToolFolder upper(m_root.path(), "Upper", "ALPHA");
-  EXPECT_EQ(upper.Launch("/nothing"), 0);
-  EXPECT_EQ(NamedCount(), 1);
-  ToolFolder beta(m_root.path(), "Beta", "beta");
-  EXPECT_EQ(beta.Launch("/nothing"), 0);
-  EXPECT_EQ(Named("beta") - m_table->tools, 1);
-  // RunModule ran in the launcher: its hooks saw the version check and the item.
-  auto trace = alpha.TraceLines();
-  ASSERT_GE(trace.size(), 2u);
-  EXPECT_EQ(trace[0].rfind("CheckVersion", 0), 0u);
-  EXPECT_EQ(trace[1], "ParseParameter [nothing]");
+  EXPECT_EQ(alpha.Launch("/update \"pkg.zip\" /version 1.2"), 1);
+  EXPECT_NE(Named("alpha"), nullptr);
+  // The launcher's hooks got the Windows version, the item and the update's package and version.
+  const OSVERSIONINFOEXA& v = CCrushFile::GetOSVersion();
+  EXPECT_EQ(alpha.TraceLines(),
+            (std::vector<std::string>{
+                "CheckVersion " + std::to_string(v.dwMajorVersion) + "." + std::to_string(v.dwMinorVersion),
+                "ParseParameter [update \"pkg.zip\"]", "UpdateModuleBefore [pkg.zip] [1.2]", "Result 1"}));
 }
 
-TEST_F(SharedTable, TheTwentyFirstToolIsRefusedAndNoCommandRuns) {
+TEST_F(SharedTable, AFullTableRefusesANewToolAndNoCommandRuns) {
   for (int i = 0; i < TOOL_RECORD_COUNT; ++i) wsprintfA(m_table->tools[i].szName, "other%d", i);
   ToolFolder late(m_root.path(), "Late", "late");
   late.EnableTrace();
   EXPECT_EQ(late.Launch("/load"), 0);
-  auto trace = late.TraceLines();
-  ASSERT_EQ(trace.size(), 1u);  // only the launcher's own result line
-  EXPECT_EQ(trace[0], "Result 0");
-  EXPECT_EQ(Named("late"), nullptr);
-  // A tool already named in the full table still gets its record.
-  ToolFolder known(m_root.path(), "Known", "OTHER7");
-  known.EnableTrace();
-  known.Launch("/nothing");
-  EXPECT_EQ(known.TraceLines().size(), 3u);
+  EXPECT_EQ(late.TraceLines(), std::vector<std::string>{"Result 0"});  // only the launcher's own line
 }
 
 TEST_F(SharedTable, LongIdsAreCutButOnlyTheClaimFindsThemAgain) {
   using GetInfo = int(__cdecl*)(RUNTIMEPARAM*, TOOLRUNTIMEINFO*);
   using SetParam = int(__cdecl*)(RUNTIMEPARAM*, DWORD);
-  auto getInfo = GetProc<GetInfo>(m_dll, "DllGetRuntimeInfo");
-  auto setParam = GetProc<SetParam>(m_dll, "DllSetRuntimeParam");
+  HMODULE library = GetModuleHandleA("Vantel10.dll");
+  auto getInfo = GetProc<GetInfo>(library, "DllGetRuntimeInfo");
+  auto setParam = GetProc<SetParam>(library, "DllSetRuntimeParam");
   ASSERT_TRUE(getInfo && setParam);
 
   const std::string id16 = "abcdefghijklmnop";  // 16 characters
@@ -124,7 +98,7 @@ TEST_F(SharedTable, LongIdsAreCutButOnlyTheClaimFindsThemAgain) {
 }
 
 // The claim rules, on this test program's own copy of the table.
-TEST(RunningToolClaim, MatchingRecordWinsOverAnEarlierFreeOne) {
+TEST(RunningToolClaim, TheToolsOwnRecordElseTheFirstFreeOne) {
   SHAREDTOOLDATA& data = SharedToolData();
   memset(&data, 0, sizeof data);
   strcpy(data.tools[3].szName, "Tool");
@@ -143,6 +117,10 @@ TEST(RunningToolClaim, MatchingRecordWinsOverAnEarlierFreeOne) {
   TOOLRUNTIMEINFO zero = {};
   EXPECT_EQ(memcmp(&data.tools[3], &zero, sizeof zero), 0);
   ReleaseRunningTool(nullptr);
+  // A full table refuses a new tool but not one it names already.
+  for (int i = 0; i < TOOL_RECORD_COUNT; ++i) wsprintfA(data.tools[i].szName, "other%d", i);
+  EXPECT_EQ(RegisterRunningTool("late"), nullptr);
+  EXPECT_EQ(RegisterRunningTool("OTHER7"), &data.tools[7]);
   memset(&data, 0, sizeof data);
 }
 

@@ -49,13 +49,14 @@ BOOL CALLBACK ChildProc(HWND h, LPARAM lp) {
   return TRUE;
 }
 
-}  // namespace
-
+// A visible dialog of the given process now; null when there is none.
 HWND FindProcessDialog(DWORD processId) {
   FindDialog f{processId, nullptr};
   EnumWindows(FindDialogProc, reinterpret_cast<LPARAM>(&f));
   return f.found;
 }
+
+}  // namespace
 
 DialogAnswerer::DialogAnswerer(std::string button, DWORD timeoutMs, DWORD processId)
     : m_button(Normalise(std::move(button))), m_timeoutMs(timeoutMs), m_processId(processId) {

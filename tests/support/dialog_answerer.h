@@ -43,6 +43,3 @@ class DialogAnswerer {
   std::atomic<bool> m_stop{false};
   std::thread m_thread;
 };
-
-// Finds a visible dialog of the given process now; null when there is none.
-HWND FindProcessDialog(DWORD processId);

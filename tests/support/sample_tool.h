@@ -20,7 +20,6 @@ class SampleTool {
   ~SampleTool();
 
   ToolFolder& folder() { return m_folder; }
-  const std::string& id() const { return m_name; }
   // HKEY_CURRENT_USER\<KeyPath()> holds the tool's value "Setting".
   std::string KeyPath() const { return "Software\\VantelLifeTest\\" + m_name; }
   // The value "Setting" on the machine; "<none>" when it is absent.

@@ -4,6 +4,9 @@
 
 #include <cstring>
 
+namespace {
+
+// The shared block of a loaded module with a ".shr" section marked shared.
 SHAREDTOOLDATA* SharedSectionOf(HMODULE module) {
   if (!module) return nullptr;
   auto* base = reinterpret_cast<BYTE*>(module);
@@ -14,6 +17,8 @@ SHAREDTOOLDATA* SharedSectionOf(HMODULE module) {
       return reinterpret_cast<SHAREDTOOLDATA*>(base + section->VirtualAddress);
   return nullptr;
 }
+
+}  // namespace
 
 SHAREDTOOLDATA* LoadedSharedTable() {
   return SharedSectionOf(LoadLibraryA((BinFolder() + "\\Vantel10.dll").c_str()));

@@ -9,7 +9,5 @@
 // Loads Vantel10.dll from the build's bin folder (it stays loaded) and returns its shared block;
 // null when the library or its shared section cannot be found.
 SHAREDTOOLDATA* LoadedSharedTable();
-// The shared block of a loaded module with a ".shr" section marked shared.
-SHAREDTOOLDATA* SharedSectionOf(HMODULE module);
 // The record named exactly `name`, or null.
 TOOLRUNTIMEINFO* FindRecord(SHAREDTOOLDATA* table, const char* name);

@@ -21,8 +21,6 @@ class ToolFolder {
 
   const std::string& AppPath() const { return m_app; }
   const std::string& SwapPath() const { return m_swap; }
-  std::string MyPath() const { return m_swap + "\\MySelf"; }
-  std::string BackPath() const { return m_swap + "\\Backup"; }
   std::string ConfigFile() const { return m_swap + "\\Config.ini"; }
   std::string TraceFile() const { return m_swap + "\\trace.log"; }
 
