@@ -12,11 +12,9 @@
 // one is a message and an exit code 0, not a failed start), VantelPlatform.dll, the resource
 // library Parlance10.dll (put into the resource chain, so every message of the runtime has its
 // text) and Vantel10.dll. It is built from the SDK alone: the public headers and the DLLs.
-#include "platform/framework/afx_module.h"
-#include "platform/win/handles.h"
-#include "programs/launcher/launcher_settings.h"
-#include "runtime/runtime_param.h"
-#include "runtime/tool_layout.h"
+#include "launcher_settings.h"
+
+#include <vantel/vantel.h>
 
 #include <cstdio>
 #include <string>
@@ -136,6 +134,8 @@ int RunTool(HMODULE runtime, HMODULE resources) {
   AfxAddResourceChain(resources);
   g_launcher->folder = FolderOf(ProgramFile()).c_str();
   g_launcher->settings.Load(g_launcher->folder);
+  // The runtime's message boxes carry the tool's name as their caption.
+  if (!g_launcher->settings.name.IsEmpty()) AfxGetModuleState()->m_pszAppName = g_launcher->settings.name;
   DefaultSwapFolder(g_launcher->folder);
 
   auto run = GetProc<int(__cdecl*)(RUNTIMEPARAM*)>(runtime, "DllRunModule");
@@ -159,6 +159,7 @@ int RunTool(HMODULE runtime, HMODULE resources) {
   int result = run(block);
   Trace("Result %d", result);
   delete block;
+  AfxGetModuleState()->m_pszAppName = nullptr;
   g_launcher = nullptr;
   return result;
 }

@@ -1,4 +1,4 @@
-#include "programs/launcher/launcher_settings.h"
+#include "launcher_settings.h"
 
 #include <shlwapi.h>
 

@@ -11,7 +11,7 @@
 //   Trace        optional file: every hook call is appended to it as one line
 #pragma once
 
-#include "platform/framework/afx_coll.h"
+#include <vantel/vantel.h>
 
 struct LauncherSettings {
   CString needAdmin, localApp, system, name;

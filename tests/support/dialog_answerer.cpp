@@ -68,6 +68,11 @@ DialogAnswerer::~DialogAnswerer() {
   if (m_thread.joinable()) m_thread.join();
 }
 
+bool DialogAnswerer::Stop() {
+  m_stop = true;
+  return Wait();
+}
+
 bool DialogAnswerer::Wait() {
   if (m_thread.joinable()) m_thread.join();
   return m_clicked;

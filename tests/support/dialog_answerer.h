@@ -27,6 +27,8 @@ class DialogAnswerer {
 
   // Waits for the answering thread; true when a dialog was found and its button pressed.
   bool Wait();
+  // Stops looking now (the process it watches has ended); true when it had answered a dialog.
+  bool Stop();
   // The dialog's caption and the texts of its static controls, joined by newlines.
   const std::string& Text() const { return m_text; }
   const std::string& Caption() const { return m_caption; }

@@ -108,14 +108,14 @@ DWORD StartBinProgram(const std::string& exeAndArguments) {
   return pi.dwProcessId;
 }
 
-EnvGuard::EnvGuard(std::string name, const std::string& value) : m_name(std::move(name)) {
+EnvGuard::EnvGuard(std::string name, const char* value) : m_name(std::move(name)) {
   DWORD n = GetEnvironmentVariableA(m_name.c_str(), nullptr, 0);
   if (n > 0) {
     std::vector<char> buf(n);
     m_had = GetEnvironmentVariableA(m_name.c_str(), buf.data(), n) < n;
     if (m_had) m_previous = buf.data();
   }
-  SetEnvironmentVariableA(m_name.c_str(), value.c_str());
+  SetEnvironmentVariableA(m_name.c_str(), value);
 }
 
 EnvGuard::~EnvGuard() { SetEnvironmentVariableA(m_name.c_str(), m_had ? m_previous.c_str() : nullptr); }

@@ -31,11 +31,12 @@ void EndProcessesNamed(const char* exeName);
 // Starts a program of the bin folder without waiting; its process id (0 on failure).
 DWORD StartBinProgram(const std::string& exeAndArguments);
 
-// Sets an environment variable of this process while it lives; the previous value (or its
-// absence) comes back afterwards.
+// Sets (or, for a null value, removes) an environment variable of this process while it lives;
+// the previous value (or its absence) comes back afterwards.
 class EnvGuard {
  public:
-  EnvGuard(std::string name, const std::string& value);
+  EnvGuard(std::string name, const char* value);
+  EnvGuard(std::string name, const std::string& value) : EnvGuard(std::move(name), value.c_str()) {}
   EnvGuard(const EnvGuard&) = delete;
   EnvGuard& operator=(const EnvGuard&) = delete;
   ~EnvGuard();

@@ -45,14 +45,14 @@ std::vector<std::string> ToolFolder::TraceLines() const {
   return lines;
 }
 
-HANDLE ToolFolder::Start(const std::string& commandItems) const {
+HANDLE ToolFolder::Start(const std::string& commandItems, const char* swap) const {
   // The launcher inherits this process's environment with the two variables set as the catalogue
   // sets them; launchers started from several threads take turns.
   static std::mutex environment;
   std::lock_guard<std::mutex> hold(environment);
   char path[32768] = "";
   GetEnvironmentVariableA("PATH", path, sizeof path);
-  EnvGuard swap("Swap", m_swap);
+  EnvGuard swapFolder("Swap", swap);
   EnvGuard searchPath("PATH", std::string(path) + ";" + BinFolder());
   std::string cmd = "\"" + m_app + "\\run.exe\" " + commandItems;
   std::vector<char> line(cmd.begin(), cmd.end());

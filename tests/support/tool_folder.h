@@ -34,8 +34,10 @@ class ToolFolder {
   std::vector<std::string> TraceLines() const;
 
   int Launch(const std::string& commandItems, DWORD timeoutMs = 60000) const;
-  // Starts the launcher without waiting; the caller owns the process handle.
-  HANDLE Start(const std::string& commandItems) const;
+  // Starts the launcher without waiting; the caller owns the process handle. swap: the value of
+  // the variable Swap (null: unset); the tool's own swap folder unless said.
+  HANDLE Start(const std::string& commandItems) const { return Start(commandItems, m_swap.c_str()); }
+  HANDLE Start(const std::string& commandItems, const char* swap) const;
 
  private:
   std::string m_app, m_swap;
