@@ -12,11 +12,13 @@
 // library is unloaded, since every string in it belongs to the one framework DLL.
 #pragma once
 
+#include "catalogue/catalogue_api.h"
 #include "platform/framework/afx.h"
 #include "platform/doctree/doc_tree.h"
 #include "platform/services/afs.h"
 #include "platform/services/afs_icon.h"
 #include "platform/services/afs_path.h"
+#include "platform/services/platform_tree.h"
 #include "platform/services/xconfig.h"
 #include "platform/win/handles.h"
 #include "runtime/runtime_param.h"

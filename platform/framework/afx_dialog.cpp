@@ -4,6 +4,11 @@
 
 CDialog::CDialog(UINT templateId, HWND parent) : m_nTemplateId(templateId), m_hParent(parent) {}
 
+CDialog* CDialog::FromHandle(HWND hwnd) {
+  if (!hwnd || GetWindowLongPtrA(hwnd, DWLP_DLGPROC) != reinterpret_cast<LONG_PTR>(&DialogProc)) return nullptr;
+  return reinterpret_cast<CDialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+}
+
 HINSTANCE CDialog::TemplateModule() const {
   return AfxFindResourceHandle(MAKEINTRESOURCEA(m_nTemplateId), RT_DIALOG);
 }
@@ -30,9 +35,9 @@ BOOL CDialog::Create(HWND parent) {
 
 BOOL CDialog::DestroyWindow() {
   if (!m_hWnd) return FALSE;
-  HWND h = m_hWnd;
+  BOOL destroyed = ::DestroyWindow(m_hWnd);  // the handlers of its last messages still see it
   m_hWnd = nullptr;
-  return ::DestroyWindow(h);
+  return destroyed;
 }
 
 void CDialog::EndDialog(INT_PTR result) {

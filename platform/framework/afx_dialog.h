@@ -23,6 +23,9 @@ class VANTELFX_API CDialog {
   BOOL DestroyWindow();
   void EndDialog(INT_PTR result);
 
+  // The dialog object of a window this framework made; null for any other window.
+  static CDialog* FromHandle(HWND hwnd);
+
   HWND GetSafeHwnd() const { return m_hWnd; }
   HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
   void SetDlgItemText(int id, const char* text) { ::SetDlgItemTextA(m_hWnd, id, text); }

@@ -6,17 +6,6 @@ CAFSIcon CAFSIcon::m_afsIcon;
 
 namespace {
 
-class Guard {
- public:
-  explicit Guard(CRITICAL_SECTION* cs) : m_cs(cs) { EnterCriticalSection(m_cs); }
-  Guard(const Guard&) = delete;
-  Guard& operator=(const Guard&) = delete;
-  ~Guard() { LeaveCriticalSection(m_cs); }
-
- private:
-  CRITICAL_SECTION* m_cs;
-};
-
 IconHandle LoadFileIcon(const char* path) {
   SHFILEINFOA info = {};
   if (SHGetFileInfoA(path, 0, &info, sizeof info, SHGFI_ICON | SHGFI_LARGEICON) && info.hIcon)
@@ -43,12 +32,12 @@ HIMAGELIST CAFSIcon::EnsureList() {
 }
 
 HIMAGELIST CAFSIcon::GetImageList() {
-  Guard g(&m_lock);
+  CriticalSectionLock g(&m_lock);
   return EnsureList();
 }
 
 int CAFSIcon::GetImageCount() {
-  Guard g(&m_lock);
+  CriticalSectionLock g(&m_lock);
   return m_list ? ImageList_GetImageCount(m_list.get()) : 0;
 }
 
@@ -60,7 +49,7 @@ int CAFSIcon::GetImageIndex(const CString& path) {
   std::string key = full;
   CharUpperBuffA(&key[0], static_cast<DWORD>(key.size()));
 
-  Guard g(&m_lock);
+  CriticalSectionLock g(&m_lock);
   auto it = m_indexOfPath.find(key);
   if (it != m_indexOfPath.end()) return it->second;
   HIMAGELIST list = EnsureList();

@@ -1,5 +1,8 @@
 #include "platform/services/dll_lock.h"
 
+#include "platform/framework/afx_dialog.h"
+#include "platform/win/handles.h"
+
 #include <algorithm>
 
 namespace {
@@ -64,12 +67,11 @@ void CDllLock::Unlock() {
 
 int CDllLock::AddExcludeHwnd(HWND hwnd) {
   if (!hwnd) return 0;
-  EnterCriticalSection(&m_windowsLock);
+  CriticalSectionLock hold(&m_windowsLock);
   // Handles of windows that are gone are dropped: Windows may hand the value out again.
   m_excluded.erase(std::remove_if(m_excluded.begin(), m_excluded.end(), [](HWND h) { return !IsWindow(h); }),
                    m_excluded.end());
   if (std::find(m_excluded.begin(), m_excluded.end(), hwnd) == m_excluded.end()) m_excluded.push_back(hwnd);
-  LeaveCriticalSection(&m_windowsLock);
   return 1;
 }
 
@@ -85,6 +87,9 @@ bool CDllLock::RunsOurCode(HWND hwnd) const {
     return a >= m_imageStart && a < m_imageEnd;
   };
   if (inside(WindowLong(hwnd, GWLP_WNDPROC))) return true;
+  // A dialog of the framework runs the code of the class its object belongs to: the object's
+  // table of virtual functions lies in the image that defines that class.
+  if (CDialog* dialog = CDialog::FromHandle(hwnd)) return inside(*reinterpret_cast<const LONG_PTR*>(dialog));
   char cls[16] = "";
   GetClassNameA(hwnd, cls, sizeof cls);
   return lstrcmpA(cls, "#32770") == 0 && inside(WindowLong(hwnd, DWLP_DLGPROC));
@@ -100,12 +105,10 @@ int CDllLock::DllCanUnloadNow() {
     GetWindowThreadProcessId(h, &pid);
     if (pid == scan.pid) scan.found.push_back(h);
   }
-  EnterCriticalSection(&m_windowsLock);
-  bool busy = false;
+  CriticalSectionLock hold(&m_windowsLock);
   for (HWND h : scan.found)
-    if (!IsExcluded(h) && RunsOurCode(h)) busy = true;
-  LeaveCriticalSection(&m_windowsLock);
-  return busy ? 0 : 1;
+    if (!IsExcluded(h) && RunsOurCode(h)) return 0;
+  return 1;
 }
 
 CDllLock* GetDllLock() { return g_instance; }

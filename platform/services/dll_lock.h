@@ -4,7 +4,8 @@
 // The lock is recursive (a thread that holds it may take it again). The library may be
 // unloaded (DllCanUnloadNow answers non-zero) when nobody holds the lock and no window of the
 // process runs code of the library, that is no window (top-level, child or message-only) whose
-// window procedure or dialog procedure lies inside the library's image, apart from the windows
+// window procedure or dialog procedure lies inside the library's image, or that is a framework
+// dialog of a class the library defines (CDialog::FromHandle), apart from the windows
 // registered with AddExcludeHwnd and their children. The library's image is that of the module
 // handle given at construction (Vantel10.dll gives its own), or, for a null handle, the
 // process's program.

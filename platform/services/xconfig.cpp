@@ -1,5 +1,6 @@
 #include "platform/services/xconfig.h"
 
+#include "platform/win/handles.h"
 #include "platform/win/lib_folder.h"
 
 #include <vector>
@@ -21,16 +22,17 @@ CString& OverridePath() {
 }  // namespace
 
 CString CXConfig::GetConfigFile() {
-  EnterCriticalSection(ConfigLock());
-  CString path = OverridePath();
-  LeaveCriticalSection(ConfigLock());
+  CString path;
+  {
+    CriticalSectionLock hold(ConfigLock());
+    path = OverridePath();
+  }
   return path.IsEmpty() ? PlatformFolder() + "\\Config.ini" : path;
 }
 
 void CXConfig::SetConfigFile(const CString& path) {
-  EnterCriticalSection(ConfigLock());
+  CriticalSectionLock hold(ConfigLock());
   OverridePath() = path;
-  LeaveCriticalSection(ConfigLock());
 }
 
 CString CXConfig::GetINIString(const CString& section, const CString& key) {

@@ -5,6 +5,7 @@
 //   LibraryHandle  a loaded module (FreeLibrary)
 //   ServiceHandle  a service manager or service handle (CloseServiceHandle)
 //   FindHandle     a FindFirstFile search (FindClose)
+// and CriticalSectionLock, which holds a critical section for its scope.
 #pragma once
 
 #include <windows.h>
@@ -81,6 +82,17 @@ struct FindTraits {
   static void Close(HANDLE h) { ::FindClose(h); }
 };
 using FindHandle = ScopedHandle<HANDLE, FindTraits>;
+
+class CriticalSectionLock {
+ public:
+  explicit CriticalSectionLock(CRITICAL_SECTION* section) : m_section(section) { ::EnterCriticalSection(m_section); }
+  CriticalSectionLock(const CriticalSectionLock&) = delete;
+  CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+  ~CriticalSectionLock() { ::LeaveCriticalSection(m_section); }
+
+ private:
+  CRITICAL_SECTION* m_section;
+};
 
 // A typed export of a loaded module; null when the module does not export it.
 template <typename Fn>

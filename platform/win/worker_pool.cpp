@@ -74,9 +74,8 @@ void WorkerPool::Work(int thread) {
     try {
       (*m_job)(static_cast<size_t>(item), thread);
     } catch (...) {
-      EnterCriticalSection(&m_errorLock);
+      CriticalSectionLock hold(&m_errorLock);
       if (!m_error) m_error = std::current_exception();
-      LeaveCriticalSection(&m_errorLock);
     }
   }
   if (InterlockedDecrement(&m_running) == 0 && m_done) SetEvent(m_done.get());

@@ -25,8 +25,8 @@ const char kInstallXml[] =
 
 }  // namespace
 
-SampleTool::SampleTool(const std::string& root, const std::string& name)
-    : m_name(name), m_folder(root, name, name) {
+SampleTool::SampleTool(const std::string& root, const std::string& name, const std::string& id)
+    : m_name(name), m_id(id.empty() ? name : id), m_folder(root, name, m_id) {
   // The registration document comes with the tool's template; the first set-up copies it into
   // the MySelf folder.
   std::string xml = kInstallXml;
@@ -64,7 +64,7 @@ void SampleTool::AddFolder(const std::string& relative) const {
   CreateDirectoryA((m_folder.AppPath() + "\\" + relative).c_str(), nullptr);
 }
 
-TOOLRUNTIMEINFO* SampleTool::Record() const { return FindRecord(LoadedSharedTable(), m_name.c_str()); }
+TOOLRUNTIMEINFO* SampleTool::Record() const { return FindRecord(LoadedSharedTable(), m_id.c_str()); }
 
 int LaunchAnswering(SampleTool& tool, const std::string& items, const char* button, std::string* question) {
   HANDLE launcher = tool.folder().Start(items);

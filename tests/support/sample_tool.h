@@ -15,8 +15,8 @@
 
 class SampleTool {
  public:
-  // A tool under root\App\Tools\<name> whose ID is <name>.
-  SampleTool(const std::string& root, const std::string& name);
+  // A tool under root\App\Tools\<name> whose ID is <name> (or id).
+  SampleTool(const std::string& root, const std::string& name, const std::string& id = std::string());
   ~SampleTool();
 
   ToolFolder& folder() { return m_folder; }
@@ -31,10 +31,11 @@ class SampleTool {
   void AddFolder(const std::string& relative) const;  // under the application folder
 
   TOOLRUNTIMEINFO* Record() const;  // the tool's record in the shared table, or null
+  const std::string& Id() const { return m_id; }
   int Launch(const std::string& items) { return m_folder.Launch(items); }
 
  private:
-  std::string m_name;
+  std::string m_name, m_id;
   ToolFolder m_folder;
 };
 
