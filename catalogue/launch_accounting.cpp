@@ -106,7 +106,7 @@ int CToolWnd::UnwatchTool(CVFDLNode* node) {
 
 void CToolWnd::OnTimer(UINT_PTR /*timerId*/) {
   std::vector<std::pair<TOOLRUNTIMEINFO*, ToolLaunchEntry>> gadgets;
-  bool allDone = true;
+  bool allDone = true, counted = false;
   WithWatchMap([&](ToolWatchMap& map) {
     for (auto& item : map) {
       ToolLaunchEntry& entry = item.second;
@@ -114,8 +114,10 @@ void CToolWnd::OnTimer(UINT_PTR /*timerId*/) {
       DWORD state = record ? record->dwState : 0;
       if (state & TOOLSTATE_LOADED_MASK) {
         entry.active = 0;
-        if (state & TOOLSTATE_APP)
+        if (state & TOOLSTATE_APP) {
           ++entry.count;
+          counted = true;
+        }
         else if (state & TOOLSTATE_GADGET)
           gadgets.emplace_back(record, entry);
       }
@@ -124,6 +126,9 @@ void CToolWnd::OnTimer(UINT_PTR /*timerId*/) {
   });
   // Sent outside the map's lock: the platform's window may call the catalogue back.
   for (const auto& gadget : gadgets) SendGadgetNotice(gadget.first, gadget.second);
+  // A counted launch reaches the settings tree at once: a host that dies loses none.
+  if (counted)
+    if (CToolApp* app = GetToolApp()) app->SaveUsageCounts(false);
   if (allDone) KillTimer(m_hWnd, kTimerId);
 }
 
@@ -135,17 +140,19 @@ void CToolWnd::SendGadgetNotice(TOOLRUNTIMEINFO* record, const ToolLaunchEntry& 
   SendMessageA(afs->m_hNotifyWnd, WM_TOOL_GADGET, reinterpret_cast<WPARAM>(&notice), 0);
 }
 
-int CToolApp::SaveUsageCounts() {
+int CToolApp::SaveUsageCounts(bool forget) {
   if (!m_pWnd) return 1;
   CRegisterDoc* doc = PlatformSettings();
   m_pWnd->WithWatchMap([&](ToolWatchMap& map) {
     if (doc) {
       CString stored;
-      doc->GetKey(UserRecordPosition(), kTotalTime, stored);
-      CString merged = MergeUsageCounts(stored, map);
-      if (merged != stored) doc->SetKey(UserRecordPosition(), kTotalTime, merged);
+      doc->GetKey(CAFSPath::UserRecordPath(), kTotalTime, stored);
+      ToolWatchMap counts = map;  // the stored totals are added to the copy
+      CString merged = MergeUsageCounts(stored, counts);
+      if (merged != stored) doc->SetKey(CAFSPath::UserRecordPath(), kTotalTime, merged);
+      for (auto& entry : map) entry.second.count = 0;  // they are in the tree now
     }
-    map.clear();
+    if (forget) map.clear();
   });
   return 1;
 }

@@ -2,11 +2,6 @@
 
 #include "platform/doctree/acas_doc.h"
 #include "platform/services/afs.h"
-#include "platform/services/afs_path.h"
-#include "runtime/tool_layout.h"
-
-CString CataloguePosition() { return CString(CAFSPath::kRegRootPath) + "\\Config\\Basic\\Tool"; }
-CString UserRecordPosition() { return CString(CAFSPath::kRegRootPath) + "\\Config\\Basic\\User"; }
 
 CRegisterDoc* PlatformSettings() {
   CAFS* afs = CAFS::m_pthis;
@@ -26,7 +21,7 @@ bool PlatformSettingsUnreadable() {
 std::vector<CVFDLNode*> CatalogueRecords() {
   std::vector<CVFDLNode*> records;
   CRegisterDoc* doc = PlatformSettings();
-  CVFDLNode* folder = doc ? doc->GetNode(CataloguePosition()) : nullptr;
+  CVFDLNode* folder = doc ? doc->GetNode(CAFSPath::CataloguePath()) : nullptr;
   if (!folder) return records;
   CPtrArray nodes;
   doc->BrowseNode(folder, nodes);
@@ -40,10 +35,4 @@ std::vector<CVFDLNode*> CatalogueRecords() {
 CString ToolValue(const CVFDLNode* node, const char* name) {
   if (!node || node->GetKind() != VFDL_KIND_REC) return CString();
   return static_cast<const CVFDLRec*>(node->GetData())->GetVarValue(name);
-}
-
-CString ToolFolderPath(const CVFDLNode* node) {
-  CAFS* afs = CAFS::m_pthis;
-  if (!afs || !node) return CString();
-  return afs->m_strRootPath + kToolsFolder + "\\" + node->GetTree()->GetLocalID(node->GetID());
 }

@@ -10,17 +10,13 @@
 #pragma once
 
 #include "platform/framework/afx_string.h"
+#include "platform/services/afs_path.h"  // the catalogue's paths and tool folders
 
 #include <vector>
 
 class CRegisterDoc;
 class CVFDLNode;
 
-// The positions of the catalogue folder and of the user record.
-CString CataloguePosition();
-CString UserRecordPosition();
-// Marks a record of the catalogue folder as a tool record.
-const WORD kToolRecordType = 109;
 
 // The settings document, fetched anew (the main document keeps it loaded); null without a
 // file-system object, main document or registry root, or when the file cannot be read.
@@ -33,5 +29,4 @@ bool PlatformSettingsUnreadable();
 std::vector<CVFDLNode*> CatalogueRecords();
 // A variable of a tool's record; empty when it has none (or the node is no record).
 CString ToolValue(const CVFDLNode* node, const char* name);
-// <platform root>\App\Tools\<local ID>; empty without a file-system object.
-CString ToolFolderPath(const CVFDLNode* node);
+

@@ -8,7 +8,7 @@
 #include "platform/win/lib_folder.h"
 #include "resources/resource_ids.h"
 #include "runtime/module_registry.h"
-#include "runtime/tool_layout.h"
+#include "platform/services/tool_layout.h"
 #include "sysreg/common.h"
 
 #include <mbstring.h>
@@ -78,7 +78,7 @@ int CToolApp::PrepareTool(CVFDLNode* node, int showError) {
     }
     return 0;
   }
-  CString swap = ToolFolderPath(node) + kToolSwapFolder;
+  CString swap = CAFSPath::ToolFolder(node) + kToolSwapFolder;
   if (!PathFileExistsA(swap)) CreateDirectoryA(swap, nullptr);
   return 1;
 }
@@ -87,7 +87,7 @@ int CToolApp::UnloadTool(CVFDLNode* node, int manual) {
   TOOLRUNTIMEINFO* record = FindRuntimeRecord(node);
   if (!record) return 1;
   if (m_pWnd) m_pWnd->UnwatchTool(node);
-  CString folder = ToolFolderPath(node);
+  CString folder = CAFSPath::ToolFolder(node);
   if (PathFileExistsA(folder)) {
     RunToolCommand(node, "unload_now", manual, 0, {});
     return 1;
@@ -109,7 +109,7 @@ int CToolApp::UnloadAllTools(int manual) {
 
 int CToolApp::UpdateTool(CVFDLNode* node) {
   if (!PrepareTool(node, 1)) return 0;
-  CString backup = ToolFolderPath(node) + kToolBackupFolder;
+  CString backup = CAFSPath::ToolFolder(node) + kToolBackupFolder;
   CString version = ToolValue(node, "version_now");
   return RunToolCommand(node, "update_update", 0, 1, {backup.c_str(), version.c_str()});
 }
@@ -126,7 +126,7 @@ int CToolApp::RunToolCommand(CVFDLNode* node, const CString& valueName, int manu
   if (command.IsEmpty()) return 0;
   command = SubstituteMarkers(command, values);
 
-  CString folder = ToolFolderPath(node);
+  CString folder = CAFSPath::ToolFolder(node);
   CString config = folder + kToolSwapFolder + "\\Config.ini";
   WritePrivateProfileStringA("Tool", "ID", ToolValue(node, "dataid"), config);
   WritePrivateProfileStringA("Tool", "Manual", manual ? "yes" : "", config);

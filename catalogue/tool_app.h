@@ -54,8 +54,9 @@ class CToolApp {
   // The first catalogue record whose "dataid" equals dataId in any letter case (open requests).
   CVFDLNode* FindToolByDataId(const CString& dataId);
 
-  // Adds this window's launch counts to the settings tree's "TotalTime" (launch_accounting.cpp).
-  int SaveUsageCounts();
+  // Adds the launches counted since the last save to the settings tree's "TotalTime"
+  // (launch_accounting.cpp); forget: the watch map is emptied as well (the window goes). 1.
+  int SaveUsageCounts(bool forget = true);
 
   CToolWnd* m_pWnd;
 };

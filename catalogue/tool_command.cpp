@@ -1,7 +1,7 @@
 #include "catalogue/tool_command.h"
 
 #include "platform/win/handles.h"
-#include "runtime/tool_layout.h"
+#include "platform/services/tool_layout.h"
 
 #include <cstring>
 

@@ -3,7 +3,7 @@
 #include "catalogue/settings_tree.h"
 #include "platform/doctree/vfdl_node.h"
 #include "platform/services/afs_icon.h"
-#include "runtime/tool_layout.h"
+#include "platform/services/tool_layout.h"
 
 #include <shlwapi.h>
 
@@ -14,7 +14,7 @@ int GetToolImage(CVFDLNode* node) {
   int blank = program.Find(' '), slash = program.Find('/');
   int end = blank < 0 ? slash : (slash < 0 ? blank : (blank < slash ? blank : slash));
   if (end >= 0) program = program.Left(end);
-  CString path = ToolFolderPath(node) + kToolAppFolder + "\\" + program;
+  CString path = CAFSPath::ToolFolder(node) + kToolAppFolder + "\\" + program;
   if (!PathFileExistsA(path)) path = PathFileExistsA(path + ".com") ? path + ".com" : path + ".exe";
   return CAFSIcon::m_afsIcon.GetImageIndex(path);
 }

@@ -39,20 +39,17 @@ foreach(header ${VANTEL_PUBLIC_HEADERS})
   configure_file(${CMAKE_SOURCE_DIR}/${header} ${VANTEL_SDK_STAGE}/include/vantel/${header} COPYONLY)
 endforeach()
 
-# In-tree users of the SDK (the launcher): the staged headers and nothing else of the source.
+# In-tree users of the SDK (the launcher, the host program): the staged headers and nothing else
+# of the source; Vantel::Vantel as find_package(Vantel) gives it to a project outside.
 add_library(vantel_sdk_headers INTERFACE)
 target_include_directories(vantel_sdk_headers INTERFACE ${VANTEL_SDK_STAGE}/include
                                                          ${VANTEL_SDK_STAGE}/include/vantel)
+add_library(vantel_sdk INTERFACE)
+# The import libraries as files: the DLL targets would bring the source tree's include folder.
+target_link_libraries(vantel_sdk INTERFACE vantel_sdk_headers $<TARGET_LINKER_FILE:Vantel10>
+                      $<TARGET_LINKER_FILE:VantelPlatform> $<TARGET_LINKER_FILE:VantelFx>)
+add_dependencies(vantel_sdk Vantel10 VantelPlatform VantelFx)
+add_library(Vantel::Vantel ALIAS vantel_sdk)
 
-include(CMakePackageConfigHelpers)
-set(VANTEL_SDK_VERSION 1.0.0)
-write_basic_package_version_file(${VANTEL_SDK_STAGE}/VantelConfigVersion.cmake
-                                 VERSION ${VANTEL_SDK_VERSION} COMPATIBILITY SameMajorVersion)
+# The installed SDK (after the programs are defined): cmake/sdk_install.cmake.
 
-install(DIRECTORY ${VANTEL_SDK_STAGE}/include/ DESTINATION include)
-install(TARGETS Vantel10 VantelFx VantelPlatform Parlance10 run QORRIGHT
-        RUNTIME DESTINATION bin ARCHIVE DESTINATION lib)
-install(FILES ${VANTEL_RUNTIME_DLLS} DESTINATION bin)
-install(FILES ${VANTEL_FX_DELAYLIB} DESTINATION lib)
-install(FILES ${CMAKE_SOURCE_DIR}/cmake/VantelConfig.cmake ${VANTEL_SDK_STAGE}/VantelConfigVersion.cmake
-        DESTINATION lib/cmake/Vantel)

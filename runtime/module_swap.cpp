@@ -9,7 +9,7 @@
 #include "platform/framework/afx_module.h"
 #include "platform/services/xfs_operation.h"
 #include "resources/resource_ids.h"
-#include "runtime/tool_layout.h"
+#include "platform/services/tool_layout.h"
 #include "runtime/tool_module.h"
 #include "swap/right_request.h"
 

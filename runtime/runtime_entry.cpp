@@ -30,6 +30,16 @@ extern "C" int __cdecl DllGetRuntimeInfo(RUNTIMEPARAM* block, TOOLRUNTIMEINFO* o
   });
 }
 
+extern "C" int __cdecl DllGetToolRuntimeInfo(const char* dataId, TOOLRUNTIMEINFO* out) {
+  memset(out, 0, sizeof *out);
+  return GuardedExport(0, [dataId, out] {
+    TOOLRUNTIMEINFO* record = dataId ? FindRunningTool(dataId) : nullptr;
+    if (!record) return 0;
+    memcpy(out, record, sizeof *out);
+    return 1;
+  });
+}
+
 extern "C" int __cdecl DllSetRuntimeParam(RUNTIMEPARAM* block, DWORD value) {
   return GuardedExport(0, [block, value] {
     CToolModule* module = FindOrCreateModule(block);

@@ -66,4 +66,7 @@ int __cdecl DllRunModule(RUNTIMEPARAM* block);
 int __cdecl DllGetRuntimeInfo(RUNTIMEPARAM* block, TOOLRUNTIMEINFO* out);
 // Stores a host value in the tool's record; 0 when the tool has no record.
 int __cdecl DllSetRuntimeParam(RUNTIMEPARAM* block, DWORD value);
+// Copies the record of the running-tool table named dataId exactly; 0 and a zeroed record when
+// there is none. Needs no runtime parameter block: a host reads any tool's state with it.
+int __cdecl DllGetToolRuntimeInfo(const char* dataId, TOOLRUNTIMEINFO* out);
 }

@@ -2,6 +2,7 @@
 
 #include "platform/doctree/acas_doc.h"
 #include "platform/services/afs.h"
+#include "platform/services/tool_layout.h"
 #include "platform/doctree/vfdl_node.h"
 
 const char* const CAFSPath::kRegRootPath =
@@ -11,4 +12,13 @@ CVFDLNode* CAFSPath::GetRegRoot() {
   CAFS* afs = CAFS::m_pthis;
   if (!afs || !afs->m_pMainDoc) return nullptr;
   return afs->m_pMainDoc->GetNode(CString(kRegRootPath));
+}
+
+CString CAFSPath::CataloguePath() { return CString(kRegRootPath) + "\\Config\\Basic\\Tool"; }
+CString CAFSPath::UserRecordPath() { return CString(kRegRootPath) + "\\Config\\Basic\\User"; }
+
+CString CAFSPath::ToolFolder(const CVFDLNode* node) {
+  CAFS* afs = CAFS::m_pthis;
+  if (!afs || !node) return CString();
+  return afs->m_strRootPath + kToolsFolder + "\\" + node->GetTree()->GetLocalID(node->GetID());
 }

@@ -1,6 +1,6 @@
 #include "programs/broker/request_policy.h"
 
-#include "runtime/tool_layout.h"
+#include "platform/services/tool_layout.h"
 
 #include <shlwapi.h>
 

@@ -17,7 +17,6 @@
 
 namespace {
 
-CString UserRecord() { return CString(CAFSPath::kRegRootPath) + "\\Config\\Basic\\User"; }
 
 // A window that records the open requests sent to it and answers 7.
 std::string g_received;
@@ -133,7 +132,7 @@ TEST(LaunchAccounting, CountsLaunchesOnceAndAnnouncesGadgets) {
   host.afs.m_dwNotifyParam = 42;
   host.LoadApp();
   CRegisterDoc* settings = host.Settings();
-  settings->SetKey(UserRecord(), "TotalTime", "tool=Both:5");
+  settings->SetKey(CAFSPath::UserRecordPath(), "TotalTime", "tool=Both:5");
   CVFDLNode* both = host.AddTool("Both", {{"version_now", "1"}, {"load_now", "run.exe /version 1"}});
   CVFDLNode* gadget = host.AddTool("Gadget", {{"version_now", "1"}, {"load_now", "run.exe /version 1"}});
   SHAREDTOOLDATA* table = LoadedSharedTable();
@@ -152,7 +151,7 @@ TEST(LaunchAccounting, CountsLaunchesOnceAndAnnouncesGadgets) {
   memset(&b, 0, sizeof b);
   host.UnLoadApp();
   CString total;
-  settings->GetKey(UserRecord(), "TotalTime", total);
+  settings->GetKey(CAFSPath::UserRecordPath(), "TotalTime", total);
   EXPECT_STREQ(total, "tool=Both:6");
   DestroyWindow(notify);
 }
@@ -172,7 +171,7 @@ TEST(LaunchAccounting, LoadUnloadLoadCountsTwo) {
   }
   host.UnLoadApp();
   CString total;
-  host.Settings()->GetKey(UserRecord(), "TotalTime", total);
+  host.Settings()->GetKey(CAFSPath::UserRecordPath(), "TotalTime", total);
   EXPECT_STREQ(total, "tool=Twice:2");
 }
 
@@ -226,7 +225,7 @@ TEST(Catalogue, TheDocumentedExampleHoldsTwoTools) {
   ASSERT_TRUE(example.Open((BinFolder() + "\\platform-example").c_str()));
   host.afs.m_pMainDoc = example.MainDoc();
   std::string ids;
-  for (CVFDLNode* node : CatalogueRecords()) ids += std::string(ToolValue(node, "dataid")) + "@" + std::string(ToolFolderPath(node)) + " ";
+  for (CVFDLNode* node : CatalogueRecords()) ids += std::string(ToolValue(node, "dataid")) + "@" + std::string(CAFSPath::ToolFolder(node)) + " ";
   std::string tools = std::string(host.afs.m_strRootPath) + "\\App\\Tools\\";
   EXPECT_EQ(ids, "Notes@" + tools + "11 Viewer@" + tools + "12 ");
   host.afs.m_pMainDoc = nullptr;

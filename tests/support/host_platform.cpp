@@ -41,10 +41,10 @@ CVFDLNode* HostPlatform::AddTool(const std::string& dataId,
   CVFDLRec record;
   record.SetAlias(dataId.c_str());
   record.SetName(dataId.c_str());
-  record.SetExtendType(109);
+  record.SetExtendType(kToolRecordType);
   record.SetVarValue("dataid", dataId.c_str());
   for (const auto& v : values) record.SetVarValue(v.first.c_str(), v.second.c_str());
-  CString catalogue = CString(CAFSPath::kRegRootPath) + "\\Config\\Basic\\Tool";
+  CString catalogue = CAFSPath::CataloguePath();
   CRegisterDoc* doc = Settings();
   if (!doc || !doc->SetNode(catalogue, &record, 65535)) return nullptr;
   CVFDLNode* node = doc->GetNode(catalogue, dataId.c_str());
