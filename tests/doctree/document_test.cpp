@@ -1,17 +1,25 @@
-// The file side of a document: load statuses, new documents, bad input, auto-save, COM set-up.
+// The file side of a document and the XML layer under it: load statuses, new documents, what the
+// reader makes of every file, the writer's layout and refusals, auto-save, memory, COM set-up.
 #include "tests/doctree/doctree_support.h"
 
-#include "platform/framework/afx.h"
+#include "platform/doctree/xml_io.h"
+#include "platform/win/handles.h"
 #include "resources/resource_ids.h"
+#include "tests/support/registry.h"
+#include "tests/support/resource_library.h"
 #include "tests/support/test_paths.h"
 
 #include <objbase.h>
 #include <psapi.h>
 
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
+
+const char kEmpty[] = "16|0|||||0|\n";  // Describe of a document that holds the root alone
 
 class DocFile : public ::testing::Test {
  protected:
@@ -19,209 +27,200 @@ class DocFile : public ::testing::Test {
   std::string Path(const std::string& name) const { return m_dir / name; }
 };
 
-TEST_F(DocFile, MissingFileThenNewDocument) {
+// A missing file, then new documents: made at a path, and from text, such as the resource
+// library's. Text is characters already: the encoding its declaration names is not applied.
+TEST_F(DocFile, MissingFileThenNewDocuments) {
   CVFDLDoc doc;
-  EXPECT_EQ(doc.LoadXMLDoc(Path("absent.xml").c_str()), 3);
-  EXPECT_EQ(doc.LoadXMLDoc(Path("no folder\\absent.xml").c_str()), 3);
-  ASSERT_EQ(doc.NewXMLDoc(Path("new.xml").c_str(), 0, 0), 1);
-  ASSERT_EQ(doc.InitVFDLDoc(nullptr), 1);
-  ASSERT_NE(doc.GetRootNode(), nullptr);
-  EXPECT_EQ(doc.GetRootNode()->GetKind(), VFDL_KIND_ROOT);
-  EXPECT_EQ(doc.GetChildNum(doc.GetRootNode()), 0);
-  EXPECT_EQ(Show(doc.GetBasePath()), m_dir.path());
-  EXPECT_EQ(ReadTextFile(Path("new.xml")).rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u);
-  // A document that cannot be written is not reported as made.
-  CVFDLDoc nowhere;
-  EXPECT_EQ(nowhere.NewXMLDoc(Path("no folder\\x.xml").c_str(), 0, 0), 0);
-}
-
-TEST_F(DocFile, NewRegistrationTextIsAnEmptyDocument) {
-  HMODULE lib = LoadLibraryA((BinFolder() + "\\Parlance10.dll").c_str());
-  ASSERT_NE(lib, nullptr);
-  HINSTANCE previous = AfxGetResourceHandle();
-  AfxSetResourceHandle(lib);
+  EXPECT_EQ(doc.LoadXMLDoc(Path("absent.xml").c_str()), CXMLDoc::LOAD_NO_FILE);
+  EXPECT_EQ(doc.LoadXMLDoc(Path("no folder\\absent.xml").c_str()), CXMLDoc::LOAD_NO_FILE);
+  StartDocument(doc, Path("new.xml"));
+  EXPECT_EQ(Describe(doc), kEmpty);
+  EXPECT_EQ(CVFDLDoc().NewXMLDoc(Path("no folder\\x.xml").c_str(), 0, 0), 0);  // not written: not made
   CString text;
-  EXPECT_TRUE(text.LoadString(IDS_NEW_REGISTRATION_DOC));
-  AfxSetResourceHandle(previous);
-  FreeLibrary(lib);
-
-  CVFDLDoc doc;
+  {
+    ScopedResourceLibrary resources;
+    ASSERT_TRUE(text.LoadString(IDS_NEW_REGISTRATION_DOC));
+  }
   ASSERT_EQ(doc.SetXMLDoc(text), 1);
   ASSERT_EQ(doc.InitVFDLDoc(nullptr), 1);
-  EXPECT_EQ(doc.GetChildNum(doc.GetRootNode()), 0);
-  EXPECT_EQ(doc.SetXMLDoc("<other/>"), 0);  // not a document of this kind: nothing changes
-  EXPECT_NE(doc.GetRootNode(), nullptr);
+  EXPECT_EQ(Describe(doc), kEmpty);
+  const std::string letter = GetACP() == 936 ? "\xD6\xD0" : "\xE9";  // a character of the code page
+  for (const std::string encoding : {"UTF-8", "ISO-8859-1"}) {
+    const std::string text = "<?xml version=\"1.0\" encoding=\"" + encoding + "\"?><vfdl alias=\"" + letter + "&amp;\"/>";
+    ASSERT_EQ(doc.SetXMLDoc(text.c_str()), 1);
+    ASSERT_EQ(doc.InitVFDLDoc(nullptr), 1);
+    EXPECT_EQ(Show(doc.GetRootNode()->GetAlias()), letter + "&") << encoding;
+  }
+  for (const char* refused : {"<other/>", "", "<vfdl>"}) EXPECT_EQ(doc.SetXMLDoc(refused), 0) << refused;
+  EXPECT_EQ(Show(doc.GetRootNode()->GetAlias()), letter + "&");  // nothing changed
 }
 
-TEST_F(DocFile, UnusableFilesAreRefusedAndNeverOverwritten) {
-  // A real document cut in half is one of the bad inputs.
-  {
-    CVFDLDoc good;
-    good.NewXMLDoc(Path("good.xml").c_str(), 0, 0);
-    good.InitVFDLDoc(nullptr);
-    good.SetAutoSaveFlag(0);
-    CVFDLRec rec;
-    rec.SetVarValue("v", "some value");
-    for (int i = 0; i < 20; ++i) good.AddRec(good.GetRootNode(), &rec, 0xFFFF);
-    ASSERT_EQ(good.SaveXMLDoc(0), 1);
-  }
-  std::string whole = ReadTextFile(Path("good.xml"));
-  const std::string inputs[] = {"", "not xml at all", whole.substr(0, whole.size() / 2), "<vfdl><folder></vfdl>",
-                                "<?xml version=\"1.0\"?><other/>", std::string("\x00\xFF\xFE\x01", 4), "<vfdl/><vfdl/>"};
-  for (const std::string& input : inputs) {
-    ASSERT_TRUE(WriteTextFile(Path("bad.xml"), input));
-    CVFDLDoc doc;
-    ASSERT_EQ(doc.LoadXMLDoc(Path("good.xml").c_str()), 4);  // a loaded document is forgotten by the next load
-    int status = doc.LoadXMLDoc(Path("bad.xml").c_str());
-    EXPECT_TRUE(status != 3 && status != 4) << input;
-    EXPECT_EQ(doc.InitVFDLDoc(nullptr), 0);
-    EXPECT_EQ(doc.GetRootNode(), nullptr);
-    EXPECT_EQ(doc.SaveXMLDoc(0), 0);
-    EXPECT_EQ(doc.NewXMLDoc(Path("fresh.xml").c_str(), 0, 0), 1);  // still usable for a new document
-    EXPECT_EQ(ReadTextFile(Path("bad.xml")), input);
-  }
+// Files as the reader meets them, each with the tree it makes of them ("" for a file it refuses):
+// shapes the runtime does not write, broken files, every cut of a document. A refused file gives
+// nothing; a document that loads a file it cannot use (or a folder, or a locked file) forgets what
+// it held, builds no tree, cannot be saved over the file, and stays usable for a new document.
+TEST_F(DocFile, FilesAreReadWholeOrRefusedWhole) {
   CVFDLDoc doc;
-  int status = doc.LoadXMLDoc(m_dir.path().c_str());  // a folder
-  EXPECT_TRUE(status != 3 && status != 4);
-  HANDLE locked = CreateFileA(Path("good.xml").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
-  status = doc.LoadXMLDoc(Path("good.xml").c_str());
-  EXPECT_TRUE(status != 3 && status != 4);
-  CloseHandle(locked);
-  EXPECT_EQ(ReadTextFile(Path("good.xml")), whole);
+  StartDocument(doc, Path("good.xml"));
+  static_cast<CVFDLRec*>(AddNode(doc, doc.GetRootNode(), "a<b")->GetData())->SetVarValue("v", "x & y");
+  ASSERT_EQ(doc.SaveXMLDoc(0), 1);
+  const std::string whole = ReadTextFile(Path("good.xml"));
+  const wchar_t utf16[] = L"\xFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?><vfdl a=\"&lt;\">t</vfdl>";
+  std::vector<std::pair<std::string, std::string>> rows = {
+      {"<vfdl/>", "<vfdl>[]</>"},  // the last byte of the file counts
+      {"<vfdl a=\"1\">x</vfdl><!-- after the root -->", "<vfdl a=[1]>[x]</>"},
+      {"<?xml version=\"1.0\"?>\r\n<!DOCTYPE vfdl [<!ENTITY e \"x\">]>\r\n<vfdl>t</vfdl>", "<vfdl>[t]</>"},
+      {"\xEF\xBB\xBF<vfdl>a</vfdl>", "<vfdl>[a]</>"},
+      {std::string(reinterpret_cast<const char*>(utf16), sizeof utf16 - sizeof(wchar_t)), "<vfdl a=[<]>[t]</>"},
+      {"<vfdl>\n  <var name=\"x\">a\nb</var>\n</vfdl>\n", "<vfdl>[]<var name=[x]>[a\nb]</></>"},
+      {"<vfdl a=\"&#9;&#10;&#x41;\"><![CDATA[<&>]]>&#65;&#x42;&lt;</vfdl>", "<vfdl a=[\t\nA]>[<&>AB<]</>"},
+      {"<?xml version=\"1.0\"?><other/>", "<other>[]</>"}};
+  const std::string broken[] = {"not xml", "<vfdl/><vfdl/>", "<vfdl/>x", "<vfdl><folder></vfdl>", "<vfdl><a></b></vfdl>",
+                                "<vfdl>&undefined;</vfdl>", "<vfdl a=\"1\" a=\"2\"/>", "<vfdl a=1/>", "<vfdl>\x01</vfdl>",
+                                "<vfdl>&#1;</vfdl>", "\xEF\xBB\xBF", "<?xml version=\"1.0\"?>", "<vfdl><!-- open </vfdl>",
+                                "<vfdl><![CDATA[ open </vfdl>", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><vfdl>\xB0</vfdl>",
+                                std::string("\0<vfdl/>", 8), std::string("\0\xFF\xFE\x01", 4)};
+  for (const std::string& bytes : broken) rows.push_back({bytes, ""});
+  if (GetACP() == 936) rows.push_back({"<vfdl a=\"&#x4E2D;\">\xE6\x96\x87</vfdl>", "<vfdl a=[\xD6\xD0]>[\xCE\xC4]</>"});
+  std::string line = "<vfdl>", tree = "<vfdl>[]";  // on one line, as tools that do not indent write it
+  for (int i = 0; i < 3000; ++i) {
+    line += "<record id=\"" + std::to_string(i) + "\"><var name=\"key\">HKEY_CURRENT_USER\\x</var></record>";
+    tree += "<record id=[" + std::to_string(i) + "]>[]<var name=[key]>[HKEY_CURRENT_USER\\x]</></>";
+  }
+  rows.push_back({line + "</vfdl>", tree + "</>"});
+  for (size_t cut = 0; cut < whole.find("</vfdl>") + 7; ++cut) rows.push_back({whole.substr(0, cut), ""});
+  for (const auto& [bytes, dumped] : rows) {
+    SCOPED_TRACE(bytes.substr(0, 200));
+    ASSERT_TRUE(WriteTextFile(Path("f.xml"), bytes));
+    auto parsed = std::make_unique<XmlElement>("untouched");
+    EXPECT_EQ(ReadXmlFile(Path("f.xml").c_str(), parsed), !dumped.empty());
+    EXPECT_EQ(Dump(*parsed), dumped.empty() ? "<untouched>[]</>" : dumped);
+    ASSERT_EQ(doc.LoadXMLDoc(Path("good.xml").c_str()), CXMLDoc::LOAD_DONE);
+    const int status = dumped.empty() ? CXMLDoc::LOAD_UNREADABLE
+                       : dumped.rfind("<vfdl", 0) == 0 ? CXMLDoc::LOAD_DONE : CXMLDoc::LOAD_FOREIGN;
+    EXPECT_EQ(doc.LoadXMLDoc(Path("f.xml").c_str()), status);
+    if (status == CXMLDoc::LOAD_DONE) continue;
+    EXPECT_EQ(doc.InitVFDLDoc(nullptr), 0);
+    EXPECT_EQ(doc.SetXMLDoc("<vfdl/>") + doc.SaveXMLDoc(0), 1);  // content, but no file to save it to
+    EXPECT_EQ(ReadTextFile(Path("f.xml")), bytes);
+  }
+  EXPECT_EQ(doc.LoadXMLDoc(m_dir.path().c_str()), CXMLDoc::LOAD_UNREADABLE);  // a folder
+  UniqueHandle locked(
+      CreateFileA(Path("good.xml").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(locked);
+  EXPECT_EQ(doc.LoadXMLDoc(Path("good.xml").c_str()), CXMLDoc::LOAD_UNREADABLE);
+  EXPECT_EQ(doc.NewXMLDoc(Path("fresh.xml").c_str(), 0, 0), 1);
 }
 
+// What the writer makes of an element: the exact layout (CR LF, two spaces a level, only elements
+// without text indented), or nothing at all, the old file kept and no temporary file left, when it
+// holds what would not read back (control characters, CR, tabs or line breaks in attributes, bad names).
+TEST_F(DocFile, WriterLaysOutFilesAndRefusesWhatXmlCannotCarry) {
+  const std::string layout =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<vfdl version=\"1\">\r\n"
+      "  <subject>line one\r\nline two\twith a tab</subject>\r\n  <folder>\r\n    <record id=\"7\">\r\n"
+      "      <var name=\"empty\"/>\r\n      <var name=\"v\">  x  </var>\r\n    </record>\r\n  </folder>\r\n"
+      "  <mixed>text<inner/></mixed>\r\n</vfdl>\r\n";
+  std::vector<std::pair<XmlElement, std::string>> rows;
+  XmlElement& root = rows.emplace_back(XmlElement("vfdl"), layout).first;
+  root.AddAttribute("version", "1");
+  root.AddChild("subject")->text = "line one\nline two\twith a tab";
+  XmlElement* record = root.AddChild("folder")->AddChild("record");
+  record->AddAttribute("id", "7");
+  record->AddChild("var")->AddAttribute("name", "empty");
+  XmlElement* var = record->AddChild("var");
+  var->AddAttribute("name", "v");
+  var->text = "  x  ";
+  XmlElement* mixed = root.AddChild("mixed");  // text and children: nothing indented inside
+  mixed->text = "text";
+  mixed->AddChild("inner");
+  for (const char* text : {"a\x01", "\x1F", "cr\r\nlf", "\x0B", "lone\r"})
+    rows.emplace_back(XmlElement("vfdl"), "").first.AddChild("var")->text = text;
+  for (const char* value : {"tab\t", "lf\n", "cr\r", "\x02"})
+    rows.emplace_back(XmlElement("vfdl"), "").first.AddAttribute("a", value);
+  for (const char* name : {"", "1a", "-a", ".a", "a b", "a<b", "a&b", "a=b", "a\"b", "a/b"}) {
+    rows.emplace_back(XmlElement(name), "");
+    rows.emplace_back(XmlElement("vfdl"), "").first.AddAttribute(name, "v");
+    rows.emplace_back(XmlElement("vfdl"), "").first.AddChild("ok")->AddChild(name);
+  }
+  for (const auto& [element, file] : rows) {
+    ASSERT_TRUE(WriteTextFile(Path("w.xml"), "before"));
+    EXPECT_EQ(WriteXmlFile(Path("w.xml").c_str(), element), !file.empty()) << Dump(element);
+    EXPECT_EQ(ReadTextFile(Path("w.xml")), file.empty() ? "before" : file) << Dump(element);
+  }
+  EXPECT_EQ(ListTree(Wide(m_dir.path())).size(), 1u);
+}
+
+// What XML carries goes plain into a document, the rest in Base64 (both read back in the random
+// trees): printable ASCII, tab and line feed in element text, in code page 936 its characters.
+TEST(XmlText, WhatXmlCarriesGoesPlain) {
+  for (char c = ' '; c < '\x7F'; ++c) EXPECT_TRUE(XmlCanCarry(std::string(1, c).c_str(), true)) << c;
+  EXPECT_TRUE(XmlCanCarry("tab\there\nline", false));
+  if (GetACP() == 936) {
+    int carried = 0;
+    for (int lead = 0x81; lead <= 0xFE; ++lead)
+      for (int trail = 0x40; trail <= 0xFE; ++trail)
+        carried += XmlCanCarry(std::string{static_cast<char>(lead), static_cast<char>(trail)}.c_str(), true);
+    EXPECT_GT(carried, 20000);
+  }
+}
+
+// With auto-save on (as a document starts) each change saves the file at once; while it is off,
+// and on resuming it, nothing is saved.
 TEST_F(DocFile, AutoSaveSavesEachChangeOnlyWhileOn) {
   CVFDLDoc doc;
-  ASSERT_EQ(doc.NewXMLDoc(Path("a.xml").c_str(), 0, 0), 1);
-  doc.InitVFDLDoc(nullptr);
-  EXPECT_EQ(doc.GetAutoSaveFlag(), 1);
-  CVFDLFolder folder;
-  folder.SetAlias("first");
-  doc.AddFolder(doc.GetRootNode(), &folder, 0xFFFF);
-  std::string saved = ReadTextFile(Path("a.xml"));
-  EXPECT_NE(saved.find("first"), std::string::npos);
-
-  doc.SetAutoSaveFlag(0);
-  CVFDLRec rec;
-  rec.SetAlias("second");
-  CString id = doc.AddRec(doc.GetRootNode(), &rec, 0xFFFF);
-  EXPECT_EQ(ReadTextFile(Path("a.xml")), saved);
+  StartDocument(doc, Path("a.xml"));
+  CVFDLNode* quiet = AddNode(doc, doc.GetRootNode(), "quiet");
   doc.SetAutoSaveFlag(1);
-  EXPECT_EQ(ReadTextFile(Path("a.xml")), saved);
-  EXPECT_EQ(doc.SaveXMLDoc(0), 1);
-  EXPECT_NE(ReadTextFile(Path("a.xml")).find("second"), std::string::npos);
-  doc.DelRec(doc.GetNodeByID(id), 0xFFFF);
-  EXPECT_EQ(ReadTextFile(Path("a.xml")).find("second"), std::string::npos);
-}
-
-SIZE_T CommittedBytes() {
-  PROCESS_MEMORY_COUNTERS counters = {};
-  counters.cb = sizeof counters;
-  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-  return counters.PagefileUsage;
+  EXPECT_EQ(ReadTextFile(Path("a.xml")).find("quiet"), std::string::npos);
+  AddNode(doc, doc.GetRootNode(), "saved", true);
+  EXPECT_NE(ReadTextFile(Path("a.xml")).find("quiet"), std::string::npos);
+  doc.DelRec(quiet, 0xFFFF);
+  EXPECT_EQ(ReadTextFile(Path("a.xml")).find("quiet"), std::string::npos);
 }
 
 // Some MSXML writers keep the whole text of each document they save; saving a document over and
 // over must not make the process grow, nor loading it over and over.
 TEST_F(DocFile, RepeatedSavesAndLoadsKeepNoMemory) {
+  auto committed = [] {
+    PROCESS_MEMORY_COUNTERS c = {};
+    return GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof c) ? c.PagefileUsage : 0;
+  };
   CVFDLDoc doc;
-  ASSERT_EQ(doc.NewXMLDoc(Path("m.xml").c_str(), 0, 0), 1);
-  doc.InitVFDLDoc(nullptr);
-  doc.SetAutoSaveFlag(0);
-  CVFDLRec rec;
-  rec.SetVarValue("key", "HKEY_CURRENT_USER\\Software\\Some\\Longer\\Path\\For\\Volume");
-  for (int i = 0; i < 2000; ++i) doc.AddRec(doc.GetRootNode(), &rec, 0xFFFF);
+  StartDocument(doc, Path("m.xml"));
+  for (int i = 0; i < 2000; ++i) AddNode(doc, doc.GetRootNode(), "HKEY_CURRENT_USER\\Software\\Some\\Longer\\Path");
   ASSERT_EQ(doc.SaveXMLDoc(0), 1);
-  {
-    CVFDLDoc loaded;  // the first load sets up what every later one reuses
-    ASSERT_EQ(loaded.LoadXMLDoc(Path("m.xml").c_str()), 4);
-    ASSERT_EQ(loaded.InitVFDLDoc(nullptr), 1);
-  }
-  SIZE_T before = CommittedBytes();
+  CVFDLDoc first;  // the first load sets up what every later one reuses
+  Load(first, Path("m.xml"));
+  SIZE_T before = committed();
   for (int i = 0; i < 10; ++i) ASSERT_EQ(doc.SaveXMLDoc(0), 1);
-  EXPECT_LT(CommittedBytes() - before, 4u << 20);  // a leak of the text would be about 30 MB
-  before = CommittedBytes();
+  EXPECT_LT(committed() - before, 4u << 20);  // a leak of the text would be about 30 MB
+  before = committed();
   for (int i = 0; i < 20; ++i) {
     CVFDLDoc loaded;
-    ASSERT_EQ(loaded.LoadXMLDoc(Path("m.xml").c_str()), 4);
-    ASSERT_EQ(loaded.InitVFDLDoc(nullptr), 1);
-    ASSERT_EQ(loaded.GetNodeCount(), 2001);
+    Load(loaded, Path("m.xml"));
   }
-  EXPECT_LT(CommittedBytes() - before, 1u << 20);  // the parsed elements alone are about 0.5 MB a load
+  EXPECT_LT(committed() - before, 1u << 20);  // the parsed elements alone are about 0.5 MB a load
 }
 
-// Loads and saves on a thread whose COM state is `mode` (-1: none), then reports whether the
-// thread's COM state is as it was.
-bool UseOnThread(const std::string& path, int mode) {
-  bool ok = false;
-  std::thread worker([&] {
-    if (mode >= 0) CoInitializeEx(nullptr, static_cast<DWORD>(mode));
-    CVFDLDoc doc;
-    ok = doc.NewXMLDoc(path.c_str(), 0, 0) == 1 && doc.InitVFDLDoc(nullptr) == 1 && doc.LoadXMLDoc(path.c_str()) == 4 &&
-         doc.InitVFDLDoc(nullptr) == 1;
-    // Probe: a thread left without COM accepts an apartment (S_OK); one still in its own model
-    // answers S_FALSE for the same model.
-    HRESULT probe = CoInitializeEx(nullptr, mode >= 0 ? static_cast<DWORD>(mode) : static_cast<DWORD>(COINIT_MULTITHREADED));
-    ok = ok && probe == (mode >= 0 ? S_FALSE : S_OK);
-    CoUninitialize();
-    if (mode >= 0) CoUninitialize();
-  });
-  worker.join();
-  return ok;
-}
-
-TEST_F(DocFile, ACopysTextIsTakenFromTheOriginalOnlyWhenTheBytesAreTheSame) {
-  std::mt19937 rng(2026);
-  {
-    CVFDLDoc made;
-    ASSERT_EQ(made.NewXMLDoc(Path("original.xml").c_str(), 0, 0), 1);
-    ASSERT_EQ(made.InitVFDLDoc(nullptr), 1);
-    made.SetAutoSaveFlag(0);
-    GrowRandomTree(made, rng, 120);
-    ASSERT_EQ(made.SaveXMLDoc(0), 1);
-  }
-  ASSERT_TRUE(CopyFileA(Path("original.xml").c_str(), Path("copy.xml").c_str(), FALSE));
-  CVFDLDoc plain;
-  ASSERT_EQ(plain.LoadXMLDoc(Path("copy.xml").c_str()), 4);
-  ASSERT_EQ(plain.InitVFDLDoc(nullptr), 1);
-  const std::string expected = Describe(plain, plain.GetRootNode());
-
-  // The same bytes: the copy is the original's text under the copy's path, and stays its own.
-  CVFDLDoc original, copy;
-  ASSERT_EQ(original.LoadXMLDoc(Path("original.xml").c_str()), 4);
-  ASSERT_EQ(copy.LoadXMLDocCopy(Path("copy.xml").c_str(), original), 4);
-  ASSERT_EQ(original.InitVFDLDoc(nullptr), 1);
-  ASSERT_EQ(copy.InitVFDLDoc(nullptr), 1);
-  EXPECT_EQ(Describe(copy, copy.GetRootNode()), expected);
-  EXPECT_EQ(Show(copy.GetDocPath()), Path("copy.xml"));
-  CVFDLFolder added;
-  added.SetAlias("only in the copy");
-  EXPECT_FALSE(copy.AddFolder(copy.GetRootNode(), &added, 0xFFFF).IsEmpty());
-  EXPECT_EQ(Describe(original, original.GetRootNode()), expected);
-
-  // Once the original has built its tree, or when the bytes differ, the file itself is read.
-  CVFDLDoc built;
-  EXPECT_EQ(built.LoadXMLDocCopy(Path("copy.xml").c_str(), original), 4);
-  ASSERT_EQ(built.InitVFDLDoc(nullptr), 1);
-  EXPECT_EQ(Describe(built, built.GetRootNode()), Describe(copy, copy.GetRootNode()));  // saved by auto-save
-  std::string text = ReadTextFile(Path("original.xml"));
-  text.replace(text.rfind("</vfdl>"), 7, "<folder id=\"99999\" alias=\"changed\"/></vfdl>");
-  ASSERT_TRUE(WriteTextFile(Path("changed.xml"), text));
-  CVFDLDoc again, changed;
-  ASSERT_EQ(again.LoadXMLDoc(Path("original.xml").c_str()), 4);
-  ASSERT_EQ(changed.LoadXMLDocCopy(Path("changed.xml").c_str(), again), 4);
-  ASSERT_EQ(changed.InitVFDLDoc(nullptr), 1);
-  EXPECT_NE(Describe(changed, changed.GetRootNode()).find("|changed|"), std::string::npos);
-  EXPECT_EQ(changed.LoadXMLDocCopy(Path("absent.xml").c_str(), again), 3);
-  ASSERT_TRUE(WriteTextFile(Path("broken.xml"), text.substr(0, text.size() / 2)));
-  EXPECT_EQ(changed.LoadXMLDocCopy(Path("broken.xml").c_str(), again), 0);
-}
-
+// A document works on a thread in any COM state and leaves it as it was: a thread without COM
+// accepts an apartment afterwards (S_OK), one in an apartment is still in it (S_FALSE).
 TEST_F(DocFile, AnyApartmentOfTheCallingThread) {
-  EXPECT_TRUE(UseOnThread(Path("none.xml"), -1));
-  EXPECT_TRUE(UseOnThread(Path("mta.xml"), COINIT_MULTITHREADED));
-  EXPECT_TRUE(UseOnThread(Path("sta.xml"), COINIT_APARTMENTTHREADED));
+  for (int mode : {-1, static_cast<int>(COINIT_MULTITHREADED), static_cast<int>(COINIT_APARTMENTTHREADED)}) {
+    int statuses = 0;
+    HRESULT probe = E_FAIL;
+    std::thread([&] {
+      if (mode >= 0) CoInitializeEx(nullptr, static_cast<DWORD>(mode));
+      CVFDLDoc doc;
+      const CString path = Path("com.xml").c_str();
+      statuses = doc.NewXMLDoc(path, 0, 0) + doc.LoadXMLDoc(path) + doc.InitVFDLDoc(nullptr);
+      probe = CoInitializeEx(nullptr, static_cast<DWORD>(mode >= 0 ? mode : COINIT_MULTITHREADED));
+      CoUninitialize();
+      if (mode >= 0) CoUninitialize();
+    }).join();
+    EXPECT_EQ(statuses, 1 + CXMLDoc::LOAD_DONE + 1) << mode;
+    EXPECT_EQ(probe, mode >= 0 ? S_FALSE : S_OK) << mode;
+  }
 }
 
 }  // namespace

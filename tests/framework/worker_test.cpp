@@ -5,38 +5,42 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <set>
 #include <stdexcept>
 #include <vector>
 
 namespace {
 
+// Every item of every job runs once, on the caller's thread or one of the pool's (a job of one
+// item, and every job of a pool of one thread, on the caller's alone), with the index of its
+// thread below the pool's size.
 TEST(WorkerPool, EveryItemOfEveryJobRunsOnceOnAThreadOfThePool) {
-  WorkerPool pool(4);
   const DWORD caller = GetCurrentThreadId();
-  std::set<DWORD> seen;
-  CRITICAL_SECTION lock;
-  InitializeCriticalSection(&lock);
-  for (size_t count : {0u, 1u, 2u, 3u, 7u, 100u, 1000u, 1u, 5u}) {
-    std::vector<LONG> runs(count, 0);
-    bool indexOutside = false, oneItemElsewhere = false;
-    pool.ForEach(count, [&](size_t item, int thread) {
-      InterlockedIncrement(&runs[item]);
-      if (thread < 0 || thread >= pool.Size()) indexOutside = true;
-      if (count == 1 && GetCurrentThreadId() != caller) oneItemElsewhere = true;
-      EnterCriticalSection(&lock);
-      seen.insert(GetCurrentThreadId());
-      LeaveCriticalSection(&lock);
-      if (item % 50 == 0) Sleep(1);  // lets the other threads take items meanwhile
-    });
-    for (size_t i = 0; i < count; ++i) ASSERT_EQ(runs[i], 1) << "item " << i << " of " << count;
-    EXPECT_FALSE(indexOutside) << count;
-    EXPECT_FALSE(oneItemElsewhere) << "a job of one item is the caller's";
+  std::mutex lock;
+  for (int size : {1, 4}) {
+    WorkerPool pool(size);
+    std::set<DWORD> seen;
+    for (size_t count : {0u, 1u, 2u, 3u, 7u, 100u, 1000u, 1u, 5u}) {
+      std::vector<LONG> runs(count, 0);
+      bool indexOutside = false, oneItemElsewhere = false;
+      pool.ForEach(count, [&](size_t item, int thread) {
+        InterlockedIncrement(&runs[item]);
+        if (thread < 0 || thread >= pool.Size()) indexOutside = true;
+        if (count == 1 && GetCurrentThreadId() != caller) oneItemElsewhere = true;
+        if (item % 50 == 0) Sleep(1);  // lets the other threads take items meanwhile
+        std::lock_guard<std::mutex> hold(lock);
+        seen.insert(GetCurrentThreadId());
+      });
+      for (size_t i = 0; i < count; ++i) ASSERT_EQ(runs[i], 1) << "item " << i << " of " << count;
+      EXPECT_FALSE(indexOutside) << count;
+      EXPECT_FALSE(oneItemElsewhere) << "a job of one item is the caller's";
+    }
+    EXPECT_EQ(pool.Size(), size);
+    EXPECT_EQ(seen.count(caller), 1u);
+    EXPECT_EQ(seen.size() > 1, size > 1);
+    EXPECT_LE(seen.size(), static_cast<size_t>(size));
   }
-  DeleteCriticalSection(&lock);
-  EXPECT_EQ(pool.Size(), 4);
-  EXPECT_GT(seen.size(), 1u);
-  EXPECT_LE(seen.size(), 4u);
 }
 
 TEST(WorkerPool, AnItemsExceptionComesBackOnceTheWholeJobHasRun) {
@@ -52,19 +56,6 @@ TEST(WorkerPool, AnItemsExceptionComesBackOnceTheWholeJobHasRun) {
   LONG total = 0;
   pool.ForEach(10, [&](size_t, int) { InterlockedIncrement(&total); });
   EXPECT_EQ(total, 10);
-}
-
-TEST(WorkerPool, APoolOfOneThreadIsTheCallerAlone) {
-  WorkerPool pool(1);
-  EXPECT_EQ(pool.Size(), 1);
-  const DWORD caller = GetCurrentThreadId();
-  int elsewhere = 0, count = 0;
-  pool.ForEach(25, [&](size_t, int thread) {
-    ++count;  // no other thread: plain counters are safe
-    if (GetCurrentThreadId() != caller || thread != 0) ++elsewhere;
-  });
-  EXPECT_EQ(count, 25);
-  EXPECT_EQ(elsewhere, 0);
 }
 
 TEST(WorkerThread, RunsBesideTheCallerAndHandsItsExceptionToWait) {
