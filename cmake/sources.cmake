@@ -11,7 +11,7 @@ function(vantel_collect_sources out)
 endfunction()
 
 # Win32 libraries every part of the product may call.
-set(VANTEL_SYSTEM_LIBS shlwapi shell32 ole32 oleaut32 uuid advapi32 user32 gdi32 comctl32
+set(VANTEL_SYSTEM_LIBS shlwapi shell32 ole32 oleaut32 uuid advapi32 user32 gdi32
     crypt32 wininet version -l:libz.a)
 
 # For a module that runs away from the platform's DLLs (the launcher in a tool's folder, test

@@ -26,7 +26,7 @@ CAFSIcon::~CAFSIcon() {
 
 HIMAGELIST CAFSIcon::EnsureList() {
   if (!m_list)
-    m_list.reset(ImageList_Create(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+    m_list.reset(CreateImageList(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
                                   ILC_COLOR32 | ILC_MASK, 16, 16));
   return m_list.get();
 }
@@ -38,7 +38,7 @@ HIMAGELIST CAFSIcon::GetImageList() {
 
 int CAFSIcon::GetImageCount() {
   CriticalSectionLock g(&m_lock);
-  return m_list ? ImageList_GetImageCount(m_list.get()) : 0;
+  return m_list ? ImageListCount(m_list.get()) : 0;
 }
 
 int CAFSIcon::GetImageIndex(const CString& path) {
@@ -55,7 +55,7 @@ int CAFSIcon::GetImageIndex(const CString& path) {
   HIMAGELIST list = EnsureList();
   IconHandle icon = LoadFileIcon(full);
   if (!list || !icon) return -1;
-  int index = ImageList_AddIcon(list, icon.get());  // the list keeps its own copy
+  int index = AddIconToImageList(list, icon.get());  // the list keeps its own copy
   if (index >= 0) m_indexOfPath[key] = index;
   return index;
 }

@@ -5,6 +5,7 @@
 //   IconHandle      an icon (DestroyIcon)
 #pragma once
 
+#include "platform/win/common_controls.h"
 #include "platform/win/handles.h"
 
 #include <commctrl.h>
@@ -20,7 +21,7 @@ using InternetHandle = ScopedHandle<HINTERNET, InternetTraits>;
 struct ImageListTraits {
   static HIMAGELIST None() { return nullptr; }
   static bool Valid(HIMAGELIST h) { return h != nullptr; }
-  static void Close(HIMAGELIST h) { ::ImageList_Destroy(h); }
+  static void Close(HIMAGELIST h) { DestroyImageList(h); }
 };
 using ImageListHandle = ScopedHandle<HIMAGELIST, ImageListTraits>;
 

@@ -1,8 +1,9 @@
 #!/bin/sh
 # The SDK as a host developer uses it: installs the build into a folder, configures and builds the
-# host project of tests/sdk/host against it with find_package(Vantel), and runs its programs under
-# Wine: a host that frees its block after unloading the library, one that frees it before, and a
-# program linked against the import libraries.
+# host project of tests/sdk/host and the platform's host program (programs/host) against it with
+# find_package(Vantel), and runs the test hosts under Wine: one that frees its block after
+# unloading the library, one that frees it before, and a program linked against the import
+# libraries.
 #   run_sdk_hosts.sh <build folder> <source folder>
 set -eu
 build=$1 src=$2 work=$1/sdk-test
@@ -11,13 +12,17 @@ rm -rf "$work"
 cmake --install "$build" --prefix "$work/prefix" >/dev/null || fail "install failed"
 for f in include/vantel/vantel.h lib/libVantel10.dll.a lib/libVantelFx.dll.a lib/libVantelPlatform.dll.a \
          lib/cmake/Vantel/VantelConfig.cmake lib/cmake/Vantel/VantelConfigVersion.cmake bin/Vantel10.dll \
-         bin/VantelFx.dll bin/VantelPlatform.dll bin/Parlance10.dll bin/run.exe bin/QORRIGHT.exe; do
+         bin/VantelFx.dll bin/VantelPlatform.dll bin/Parlance10.dll bin/run.exe bin/host.exe bin/QORRIGHT.exe; do
   [ -f "$work/prefix/$f" ] || fail "the SDK lacks $f"
 done
 cmake -S "$src/tests/sdk/host" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" -DCMAKE_PREFIX_PATH="$work/prefix" >"$work/configure.log" 2>&1 \
   || { cat "$work/configure.log"; fail "the host project does not configure"; }
 cmake --build "$work/build" >"$work/build.log" 2>&1 || { cat "$work/build.log"; fail "the host project does not build"; }
+# The platform's host program builds from the installed SDK as well.
+cmake -S "$src/programs/host" -B "$work/host-program" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" -DCMAKE_PREFIX_PATH="$work/prefix" >"$work/host.log" 2>&1 &&
+  cmake --build "$work/host-program" >>"$work/host.log" 2>&1 || { cat "$work/host.log"; fail "host.exe does not build from the SDK"; }
 
 wine=$build/wine-run
 WINEPATH=$(winepath -w "$work/prefix/bin"); export WINEPATH

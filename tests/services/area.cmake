@@ -12,4 +12,4 @@ set_tests_properties(services PROPERTIES FIXTURES_REQUIRED services_http TIMEOUT
                      ENVIRONMENT "no_proxy=127.0.0.1,localhost;NO_PROXY=127.0.0.1,localhost")
 
 # The HTTP tests open sockets of their own (a closed port, a server that never answers).
-target_link_libraries(test_services PRIVATE ws2_32)
+target_link_libraries(test_services PRIVATE ws2_32 comctl32)
