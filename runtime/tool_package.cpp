@@ -67,6 +67,7 @@ int CToolModule::BackupTool() {
   int result = 0;
   if (own && backup) {
     own->m_bCheckReplace = 1;
+    backup->m_bMachineBackup = 1;
     backup->SetAutoSaveFlag(0);
     backup->ResetSwap(nullptr, 0);
     own->InitSwap(nullptr, backup.get());

@@ -12,7 +12,7 @@ bool DeleteOpenKey(HKEY key) {
   using NtDeleteKeyFn = LONG(WINAPI*)(HANDLE);
   static const NtDeleteKeyFn ntDeleteKey = GetProc<NtDeleteKeyFn>(GetModuleHandleA("ntdll.dll"), "NtDeleteKey");
   if (ntDeleteKey) return ntDeleteKey(key) == 0;
-  return RegDeleteKeyA(key, "") == ERROR_SUCCESS;
+  return RegDeleteKeyW(key, L"") == ERROR_SUCCESS;
 }
 
 // The keys one level below those of level, in order.
@@ -25,7 +25,7 @@ std::vector<KeySnapshot*> NextLevel(const std::vector<KeySnapshot*>& level) {
 
 }  // namespace
 
-std::unique_ptr<KeySnapshot> KeySnapshot::Read(RegKey key, const CString& path, WorkerPool& pool) {
+std::unique_ptr<KeySnapshot> KeySnapshot::Read(RegKey key, const std::wstring& path, WorkerPool& pool) {
   std::unique_ptr<KeySnapshot> top(new KeySnapshot);
   top->path = path;
   top->key = std::move(key);
@@ -38,19 +38,21 @@ std::unique_ptr<KeySnapshot> KeySnapshot::Read(RegKey key, const CString& path, 
 // Opens this key below its parent (the parent is read and still open) and reads its values and
 // the names of its subkeys.
 void KeySnapshot::ReadOwn() {
-  if (!key && parent && RegOpenKeyA(parent->key.get(), name, key.receive()) != ERROR_SUCCESS) key.reset();
+  if (!key && parent &&
+      RegOpenKeyExW(parent->key.get(), name.c_str(), 0, MAXIMUM_ALLOWED, key.receive()) != ERROR_SUCCESS)
+    key.reset();
   if (!key) return;
   DWORD subKeys = 0, maxSubKey = 0, count = 0, maxName = 0, maxData = 0;
-  if (RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, &maxSubKey, nullptr, &count, &maxName, &maxData,
+  if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subKeys, &maxSubKey, nullptr, &count, &maxName, &maxData,
                        nullptr, nullptr) != ERROR_SUCCESS)
     return;
   bool complete = true;
-  std::vector<char> nameBuffer(maxName + 2 > MAX_PATH ? maxName + 2 : MAX_PATH);
+  std::vector<wchar_t> nameBuffer(maxName + 2 > MAX_PATH ? maxName + 2 : MAX_PATH);
   std::vector<BYTE> data(maxData + 2);
   values.reserve(count);
   for (DWORD i = 0; i < count; ++i) {
     DWORD nameLength = static_cast<DWORD>(nameBuffer.size()), dataLength = static_cast<DWORD>(data.size()), type = 0;
-    LONG r = RegEnumValueA(key.get(), i, nameBuffer.data(), &nameLength, nullptr, &type, data.data(), &dataLength);
+    LONG r = RegEnumValueW(key.get(), i, nameBuffer.data(), &nameLength, nullptr, &type, data.data(), &dataLength);
     if (r == ERROR_MORE_DATA) {  // grew since the query: make room and read this index again
       nameBuffer.resize(nameBuffer.size() * 2 + nameLength);
       data.resize(data.size() * 2 + dataLength);
@@ -63,16 +65,16 @@ void KeySnapshot::ReadOwn() {
       break;
     }
     Value value;
-    value.name = CString(nameBuffer.data(), static_cast<int>(nameLength));
+    value.name.assign(nameBuffer.data(), nameLength);
     value.type = type;
     value.data.assign(data.data(), data.data() + dataLength);
     values.push_back(std::move(value));
   }
-  std::vector<char> sub(maxSubKey + 2 > MAX_PATH ? maxSubKey + 2 : MAX_PATH);
+  std::vector<wchar_t> sub(maxSubKey + 2 > MAX_PATH ? maxSubKey + 2 : MAX_PATH);
   children.reserve(subKeys);
   for (DWORD i = 0; i < subKeys; ++i) {
     DWORD length = static_cast<DWORD>(sub.size());
-    LONG r = RegEnumKeyExA(key.get(), i, sub.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    LONG r = RegEnumKeyExW(key.get(), i, sub.data(), &length, nullptr, nullptr, nullptr, nullptr);
     if (r == ERROR_MORE_DATA) {
       sub.resize(sub.size() * 2);
       --i;
@@ -84,8 +86,8 @@ void KeySnapshot::ReadOwn() {
       break;
     }
     std::unique_ptr<KeySnapshot> child(new KeySnapshot);
-    child->name = CString(sub.data(), static_cast<int>(length));
-    child->path = path + "\\" + child->name;
+    child->name.assign(sub.data(), length);
+    child->path = path + L"\\" + child->name;
     child->parent = this;
     children.push_back(std::move(child));
   }

@@ -4,26 +4,28 @@
 // The keys of one depth are read at the same time on a WorkerPool, level after level, and each
 // key stays open so that it can be deleted afterwards through the handle it was read with (one
 // call per key). Values and subkeys are kept in the order the registry enumerates them, so a
-// walk of the snapshot meets the keys in the order of a plain recursive reading.
+// walk of the snapshot meets the keys in the order of a plain recursive reading. Everything is
+// read through the Unicode registry functions: names as the registry holds them, data as raw
+// bytes, values of every type (REG_NONE included).
 #pragma once
 
-#include "platform/framework/afx_string.h"
 #include "platform/win/handles.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 class WorkerPool;
 
 struct KeySnapshot {
   struct Value {
-    CString name;
+    std::wstring name;
     DWORD type = 0;
     std::vector<BYTE> data;
   };
 
-  CString path;  // the key's full path: its parent's, a backslash and its name
-  CString name;  // its name below the parent (empty for the key the snapshot starts at)
+  std::wstring path;  // the key's full path: its parent's, a backslash and its name
+  std::wstring name;  // its name below the parent (empty for the key the snapshot starts at)
   RegKey key;    // open while the snapshot lives; null when the key could not be opened
   std::vector<Value> values;
   std::vector<std::unique_ptr<KeySnapshot>> children;
@@ -32,7 +34,7 @@ struct KeySnapshot {
   bool deleted = false;
 
   // Reads the key that key refers to (the snapshot takes it over) and everything below it.
-  static std::unique_ptr<KeySnapshot> Read(RegKey key, const CString& path, WorkerPool& pool);
+  static std::unique_ptr<KeySnapshot> Read(RegKey key, const std::wstring& path, WorkerPool& pool);
 
   // Deletes the keys of the snapshot, subkeys before their parents. A key is deleted only when
   // it was read whole and all its subkeys were deleted: what is missing from the snapshot stays

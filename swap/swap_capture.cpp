@@ -3,13 +3,21 @@
 // "install" class) and removes it from the machine; with m_bCheckReplace set, an item that the
 // machine already has and whose record says "none", "ask" or "new" is left alone, and the target
 // forgets the record of the same ID.
+//
+// Registry values and keys are read and removed through the Unicode registry functions, so a
+// capture holds every name and every byte as the machine has them (sys_reg_rec.h). Into a
+// document that backs the machine up (m_bMachineBackup), associations, services and COM classes
+// are captured whole as well: their registry keys with every value and subkey, to be written back
+// exactly, not rebuilt from a few attributes.
 #include "platform/services/crush_file.h"
 #include "platform/win/handles.h"
+#include "platform/win/unique_file.h"
 #include "platform/win/worker_pool.h"
 #include "platform/win/worker_thread.h"
 #include "platform/services/xfs_operation.h"
 #include "platform/doctree/xformat.h"
 #include "swap/key_snapshot.h"
+#include "swap/registry_path.h"
 #include "swap/sys_reg_doc.h"
 #include "sysreg/common.h"
 #include "sysreg/machine_keys.h"
@@ -33,16 +41,15 @@ bool ReadShellValue(HKEY root, const CString& subKey, const char* name, CString&
   return true;
 }
 
-// A value read whole and as stored, the buffer doubled while the data does not fit. (Not with
-// SHGetValue: it hands a REG_EXPAND_SZ value back expanded and as REG_SZ, and the write-back
-// would then change the value's type and text.)
-bool ReadWholeValue(HKEY root, const CString& subKey, const char* name, DWORD& type, std::vector<BYTE>& data) {
-  RegKey key;
-  if (RegOpenKeyExA(root, subKey, 0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS) return false;
+// A value read whole through the Unicode functions: its type and its bytes as stored. False when
+// it cannot be read.
+bool ReadWholeValue(const std::wstring& key, const std::wstring& name, DWORD& type, std::vector<BYTE>& data) {
+  RegKey opened = OpenRegistryPath(key, KEY_QUERY_VALUE);
+  if (!opened) return false;
   data.assign(MAX_PATH, 0);
   for (;;) {
     DWORD size = static_cast<DWORD>(data.size());
-    LONG r = RegQueryValueExA(key.get(), name, nullptr, &type, data.data(), &size);
+    LONG r = RegQueryValueExW(opened.get(), name.c_str(), nullptr, &type, data.data(), &size);
     if (r == ERROR_SUCCESS) {
       data.resize(size);
       return true;
@@ -52,11 +59,63 @@ bool ReadWholeValue(HKEY root, const CString& subKey, const char* name, DWORD& t
   }
 }
 
-// Whether a sub-path names its root itself ("", or nothing but backslashes).
-bool IsRootPath(const CString& subKey) {
-  for (int i = 0; i < subKey.GetLength(); ++i)
-    if (subKey[i] != '\\') return false;
-  return true;
+bool ValueExists(const std::wstring& key, const std::wstring& name) {
+  RegKey opened = OpenRegistryPath(key, KEY_QUERY_VALUE);
+  return opened && RegQueryValueExW(opened.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// The default value of a key below HKEY_CLASSES_ROOT when it is a string; empty otherwise.
+std::wstring ClassesText(const std::wstring& subKey, const wchar_t* name) {
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  if (!ReadWholeValue(L"HKEY_CLASSES_ROOT\\" + subKey, name, type, data) || (type != REG_SZ && type != REG_EXPAND_SZ))
+    return std::wstring();
+  std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+  return text.substr(0, text.find(L'\0'));
+}
+
+// The keys below HKEY_CLASSES_ROOT that make up a COM class or type library of that GUID: its
+// CLSID key with the ProgIDs, type library and AppID it names, and a type library of the GUID.
+std::vector<std::wstring> ClassKeys(const std::wstring& guid) {
+  std::vector<std::wstring> keys;
+  std::wstring clsid = L"CLSID\\" + guid;
+  if (OpenRegistryPath(L"HKEY_CLASSES_ROOT\\" + clsid, KEY_READ)) {
+    keys.push_back(clsid);
+    for (const wchar_t* progId : {L"\\ProgID", L"\\VersionIndependentProgID"}) {
+      std::wstring name = ClassesText(clsid + progId, L"");
+      if (!name.empty() && name.find(L'\\') == std::wstring::npos) keys.push_back(name);
+    }
+    std::wstring typeLib = ClassesText(clsid + L"\\TypeLib", L"");
+    if (!typeLib.empty() && typeLib.find(L'\\') == std::wstring::npos) keys.push_back(L"TypeLib\\" + typeLib);
+    std::wstring appId = ClassesText(clsid, L"AppID");
+    if (!appId.empty() && appId.find(L'\\') == std::wstring::npos) keys.push_back(L"AppID\\" + appId);
+  }
+  keys.push_back(L"TypeLib\\" + guid);
+  std::vector<std::wstring> unique;
+  for (const std::wstring& key : keys) {
+    bool seen = false;
+    for (const std::wstring& other : unique) seen = seen || SameRegistryName(key, other);
+    if (!seen) unique.push_back(key);
+  }
+  return unique;
+}
+
+// The keys of an association below HKEY_CLASSES_ROOT: the extension's and the class it names.
+std::vector<std::wstring> AssociationKeys(const CString& extension) {
+  std::wstring ext = Widen(extension);
+  std::vector<std::wstring> keys{ext};
+  std::wstring document = ClassesText(ext, L"");
+  if (!document.empty() && document.find(L'\\') == std::wstring::npos && !SameRegistryName(document, ext))
+    keys.push_back(document);
+  return keys;
+}
+
+// Deletes a key with everything below it; whatever cannot be deleted stays.
+void DeleteWholeKey(const std::wstring& path) {
+  HKEY root;
+  std::wstring subKey;
+  if (!SplitRegistryPath(path, root, subKey) || subKey.empty()) return;
+  SHDeleteKeyW(root, subKey.c_str());
 }
 
 void DeleteWithShell(const CString& path) {
@@ -98,43 +157,42 @@ void CSysRegDoc::SwapRecord(CSysRegRec& record, CSysRegDoc* target) {
     if (!proceed && !machineHasIt) proceed = true;
     return proceed;
   };
+  // A backup of the machine takes items whole (see the top of this file).
+  const bool whole = target && target->m_bMachineBackup;
 
   switch (record.GetType()) {
     case SYSREG_REGISTER: {
+      std::wstring key = record.GetKeyW();
       HKEY root;
-      CString subKey;
-      CString key = record.GetKey();
-      if (!CCommon::ParserSysKey(key, root, subKey) || !root) break;
+      std::wstring subKey;
+      if (!SplitRegistryPath(key, root, subKey)) break;
       if (record.IsSysKeyValue()) {
-        CString name = record.GetName();
-        if (!decide(CCommon::IsSysKeyValueExist(key, name))) break;
-        if (target) target->BackupRegister(key, name, nullptr);
-        SHDeleteValueA(root, subKey, name);
+        std::wstring name = record.GetNameW();
+        if (!decide(ValueExists(key, name))) break;
+        if (target) target->CaptureRegistryValue(key, name, nullptr);
+        RegKey opened = OpenRegistryPath(key, KEY_SET_VALUE);
+        if (opened) RegDeleteValueW(opened.get(), name.c_str());
       } else {
         // A root itself is never cleared: the record would take the user's whole hive with it.
-        if (IsRootPath(subKey)) break;
-        if (!decide(CCommon::IsSysKeyValueExist(key, ""))) break;
-        CVFDLNode* parent = target ? target->CaptureParent(nullptr) : nullptr;
-        RegKey opened(parent ? CCommon::OpenSysKey(key, 0) : nullptr);
-        if (!opened) {
-          SHDeleteKeyA(root, subKey);
-          break;
-        }
-        // Read once, then recorded and deleted from what was read; the machine's keys go while
-        // their records are made (both only read the snapshot).
-        WorkerPool pool;
-        std::unique_ptr<KeySnapshot> snapshot = KeySnapshot::Read(std::move(opened), key, pool);
-        WorkerThread clear([&] { snapshot->DeleteAll(pool); });
-        target->CaptureKey(*snapshot, parent);
-        clear.Wait();
+        if (subKey.empty()) break;
+        if (!decide(static_cast<bool>(OpenRegistryPath(key, KEY_READ)))) break;
+        CaptureAndClearKey(key, target);
       }
       break;
     }
     case SYSREG_LIBRARY: {
       CString path = CCommon::GetLibPath(record.GetGuid());
       if (!decide(!path.IsEmpty())) break;
-      if (target) target->BackupComponent(record.GetGuid(), record.GetRegCmd(), nullptr);
+      std::vector<std::wstring> keys = ClassKeys(Widen(record.GetGuid()));
+      if (whole) {
+        for (const std::wstring& key : keys) target->CaptureWholeKey(L"HKEY_CLASSES_ROOT\\" + key);
+      } else if (target) {
+        target->BackupComponent(record.GetGuid(), record.GetRegCmd(), nullptr);
+      }
+      // The library unregisters itself; what its registrar leaves of the class goes too, so that
+      // what is written back next is all there is.
       if (!path.IsEmpty()) CCommon::RegisterLib(path, 0, GetFullPath(record.GetRegCmd()));
+      for (const std::wstring& key : keys) DeleteWholeKey(L"HKEY_CLASSES_ROOT\\" + key);
       break;
     }
     case SYSREG_FILE: {
@@ -147,7 +205,11 @@ void CSysRegDoc::SwapRecord(CSysRegRec& record, CSysRegDoc* target) {
     case SYSREG_ASSOCIATION: {
       CString ext = record.GetExt();
       if (!decide(CCommon::IsAssociationExist(ext) != 0)) break;
-      if (target) target->BackupAssociation(ext, nullptr);
+      if (whole && !ext.IsEmpty() && ext[0] != '\\') {
+        for (const std::wstring& key : AssociationKeys(ext)) target->CaptureWholeKey(L"HKEY_CLASSES_ROOT\\" + key);
+      } else if (target) {
+        target->BackupAssociation(ext, nullptr);
+      }
       if (!ext.IsEmpty()) CCommon::EnableAssociation(ext, 0, "", "", 0, "", "", "", "", "", "", "");
       break;
     }
@@ -161,7 +223,15 @@ void CSysRegDoc::SwapRecord(CSysRegRec& record, CSysRegDoc* target) {
     case SYSREG_SERVICE: {
       CString name = record.GetName();
       if (!decide(CCommon::IsServiceExist(name) != 0)) break;
-      if (target) target->BackupService(name, nullptr);
+      if (target && target->BackupService(name, nullptr) && whole) {
+        // Recreated through the service manager first; then its key is written back as it was.
+        if (CVFDLNode* service = target->FindNodeByVar(SYSREG_SERVICE, "name", name, nullptr)) {
+          CSysRegRec marked(*static_cast<CSysRegRec*>(service->GetData()));
+          marked.SetVarValue(kWholeServiceKey, "yes");
+          target->UpdateRec(service, &marked, 65535);
+          target->CaptureWholeKey(L"HKEY_LOCAL_MACHINE\\" + Widen(kServicesKey) + L"\\" + Widen(name));
+        }
+      }
       if (!name.IsEmpty()) CCommon::DelService(name, 0);
       break;
     }
@@ -174,53 +244,71 @@ void CSysRegDoc::SwapRecord(CSysRegRec& record, CSysRegDoc* target) {
   }
 }
 
-int CSysRegDoc::BackupRegister(const CString& key, const char* name, CVFDLNode* parent) {
-  parent = CaptureParent(parent);
-  if (!parent) return 0;
-  if (name) {
-    HKEY root;
-    CString subKey;
-    CCommon::ParserSysKey(key, root, subKey);
-    DWORD type = 0;
-    std::vector<BYTE> data;
-    if (!root || !ReadWholeValue(root, subKey, name, type, data) || type == REG_NONE) return 0;
-    CaptureValue(key, name, type, data.data(), static_cast<DWORD>(data.size()), parent);
-    return 1;
-  }
-  RegKey opened(CCommon::OpenSysKey(key, 0));
-  if (!opened) return 1;
+// Reads the key once, then records it into the target and deletes it from the machine at the
+// same time (both only read the snapshot).
+void CSysRegDoc::CaptureAndClearKey(const std::wstring& key, CSysRegDoc* target) {
+  CVFDLNode* parent = target ? target->CaptureParent(nullptr) : nullptr;
+  RegKey opened = OpenRegistryPath(key, MAXIMUM_ALLOWED);
+  if (!opened) return;
+  WorkerPool pool;
+  std::unique_ptr<KeySnapshot> snapshot = KeySnapshot::Read(std::move(opened), key, pool);
+  WorkerThread clear([&] { snapshot->DeleteAll(pool); });
+  if (parent) target->CaptureKey(*snapshot, parent);
+  clear.Wait();
+}
+
+int CSysRegDoc::CaptureWholeKey(const std::wstring& key) {
+  CVFDLNode* parent = CaptureParent(nullptr);
+  RegKey opened = OpenRegistryPath(key, KEY_READ);
+  if (!parent || !opened) return 0;
   WorkerPool pool;
   CaptureKey(*KeySnapshot::Read(std::move(opened), key, pool), parent);
   return 1;
 }
 
-void CSysRegDoc::CaptureValue(const CString& key, const CString& name, DWORD type, const BYTE* data, DWORD size,
-                              CVFDLNode* parent) {
+int CSysRegDoc::BackupRegister(const CString& key, const char* name, CVFDLNode* parent) {
+  if (name) return CaptureRegistryValue(Widen(key), Widen(name), parent);
+  parent = CaptureParent(parent);
+  RegKey opened = OpenRegistryPath(Widen(key), KEY_READ);
+  if (!parent || !opened) return parent ? 1 : 0;
+  WorkerPool pool;
+  CaptureKey(*KeySnapshot::Read(std::move(opened), Widen(key), pool), parent);
+  return 1;
+}
+
+int CSysRegDoc::CaptureRegistryValue(const std::wstring& key, const std::wstring& name, CVFDLNode* parent) {
+  parent = CaptureParent(parent);
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  if (!parent || !ReadWholeValue(key, name, type, data)) return 0;
+  CaptureValue(key, name, type, data.data(), static_cast<DWORD>(data.size()), parent);
+  return 1;
+}
+
+void CSysRegDoc::CaptureValue(const std::wstring& key, const std::wstring& name, DWORD type, const BYTE* data,
+                              DWORD size, CVFDLNode* parent) {
   if (HasValueRecord(key, name)) return;  // the first capture wins
   CSysRegRec record;
   record.SetType(SYSREG_REGISTER);
-  record.SetKey(key);
-  record.SetName(name);
-  record.SetRegType(static_cast<int>(type));
-  record.SetEncode(1);
-  record.SetValue(CXFormat::EncodeTextBase64(data, static_cast<int>(size), 0));
+  record.SetKeyW(key);
+  record.SetNameW(name);
+  record.SetWideData(type, data, size);
   AddRecord(parent, record);
 }
 
-// Records a key read whole: the key itself, each of its values of a non-zero type and each
-// subkey the same way, at any depth, in the order the registry enumerated them. A key that could
-// not be opened has no record (and was not deleted either).
+// Records a key read whole: the key itself, each of its values (of every type) and each subkey
+// the same way, at any depth, in the order the registry enumerated them. A key that could not be
+// opened has no record (and was not deleted either).
 void CSysRegDoc::CaptureKey(const KeySnapshot& key, CVFDLNode* parent) {
   if (!key.key) return;
-  if (!FindNodeByVar(SYSREG_REGISTER, "key", key.path, nullptr)) {
+  if (!HasKeyRecord(key.path)) {
     CSysRegRec record;
     record.SetType(SYSREG_REGISTER);
-    record.SetKey(key.path);
+    record.SetKeyW(key.path);
     AddRecord(parent, record);
   }
   for (const KeySnapshot::Value& value : key.values)
-    if (value.type != REG_NONE)
-      CaptureValue(key.path, value.name, value.type, value.data.data(), static_cast<DWORD>(value.data.size()), parent);
+    CaptureValue(key.path, value.name, value.type, value.data.data(), static_cast<DWORD>(value.data.size()), parent);
   for (const auto& child : key.children) CaptureKey(*child, parent);
 }
 

@@ -1,11 +1,16 @@
 // Write back and reset: the second half of a swap. Restore writes a document's "install" records
 // onto the machine in document order; ResetSwap empties the "install" class before a new capture.
-#include "platform/win/handles.h"
-#include "platform/win/worker_pool.h"
-#include "platform/services/xfs_operation.h"
+// Registry keys and values are written through the Unicode registry functions, with the names and
+// bytes a capture recorded (sys_reg_rec.h).
 #include "platform/doctree/xformat.h"
+#include "platform/services/xfs_operation.h"
+#include "platform/win/handles.h"
+#include "platform/win/unique_file.h"
+#include "platform/win/worker_pool.h"
+#include "swap/registry_path.h"
 #include "swap/sys_reg_doc.h"
 #include "sysreg/common.h"
+#include "sysreg/machine_keys.h"
 
 #include <shlwapi.h>
 
@@ -16,41 +21,41 @@
 // The registry keys of the last register record and of its ancestors, kept open while the next
 // records need them: a captured key's values follow its key record and sibling keys follow each
 // other, so most records open nothing and a new key costs one open (or create) below an open
-// parent. Keys are opened level by level, created where missing, as CCommon::OpenSysKey does.
+// parent. Keys are opened level by level, created where missing.
 class OpenKeyCache {
  public:
-  HKEY Open(const CString& path) {
+  HKEY Open(const std::wstring& path) {
     // The values of a key follow each other: the same text names the key opened last.
-    if (!m_last.IsEmpty() && path == m_last) return m_levels.back().key.get();
-    m_last.Empty();
+    if (!m_last.empty() && path == m_last) return m_levels.back().key.get();
+    m_last.clear();
     HKEY root;
-    CString rest;
-    if (!CCommon::ParserSysKey(path, root, rest) || !root) return nullptr;
-    CString rootName = path.Left(path.GetLength() - rest.GetLength());
-    if (m_levels.empty() || m_levels.front().path.CompareNoCase(rootName) != 0) {
+    std::wstring rest;
+    if (!SplitRegistryPath(path, root, rest)) return nullptr;
+    std::wstring rootName = path.substr(0, path.find(L'\\'));
+    if (m_levels.empty() || !SameRegistryName(m_levels.front().path, rootName)) {
       m_levels.clear();
       m_levels.push_back(Level{rootName, RegKey(root)});
     }
     // Keep the open levels that are a prefix of path; open the rest below them.
-    CString full = rootName;
+    std::wstring full = rootName;
     size_t depth = 1;
-    while (!rest.IsEmpty()) {
-      int slash = rest.Find('\\');
-      CString component = slash >= 0 ? rest.Left(slash) : rest;
-      rest = slash >= 0 ? rest.Mid(slash + 1) : CString();
-      if (component.IsEmpty()) continue;  // a doubled backslash names the same key
-      full += component + "\\";
-      if (depth < m_levels.size() && m_levels[depth].path.CompareNoCase(full) == 0) {
+    for (size_t start = 0; start < rest.size();) {
+      size_t slash = rest.find(L'\\', start);
+      std::wstring component = rest.substr(start, slash == std::wstring::npos ? std::wstring::npos : slash - start);
+      start = slash == std::wstring::npos ? rest.size() : slash + 1;
+      full += L"\\" + component;
+      if (depth < m_levels.size() && SameRegistryName(m_levels[depth].path, full)) {
         ++depth;
         continue;
       }
       m_levels.resize(depth);
-      HKEY parent = m_levels.back().key.get();
       HKEY next = nullptr;
       // Create opens a key that exists, so one call serves both; a key that may be opened but not
       // created through this parent is still opened.
-      if (RegCreateKeyA(parent, component, &next) != ERROR_SUCCESS &&
-          RegOpenKeyA(parent, component, &next) != ERROR_SUCCESS)
+      if (RegCreateKeyExW(m_levels.back().key.get(), component.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                          &next, nullptr) != ERROR_SUCCESS &&
+          RegOpenKeyExW(m_levels.back().key.get(), component.c_str(), 0, KEY_READ | KEY_SET_VALUE, &next) !=
+              ERROR_SUCCESS)
         return nullptr;
       m_levels.push_back(Level{full, RegKey(next)});
       ++depth;
@@ -63,16 +68,16 @@ class OpenKeyCache {
   // Closes every key held open.
   void Clear() {
     m_levels.clear();
-    m_last.Empty();
+    m_last.clear();
   }
 
  private:
   struct Level {
-    CString path;  // root name and components, each ended by a backslash
+    std::wstring path;  // root name and components joined by backslashes
     RegKey key;
   };
   std::vector<Level> m_levels;
-  CString m_last;  // the path of the key last opened, the last level; empty after a failure
+  std::wstring m_last;  // the path of the key last opened, the last level; empty after a failure
 };
 
 namespace {
@@ -85,16 +90,15 @@ const CSysRegRec& RecordOf(const CVFDLNode* node) { return *static_cast<const CS
 
 // A hash of the last name of a registry path, ignoring trailing backslashes and letter case as
 // the registry does (the system's upper case of the text, not only ASCII's).
-size_t KeyNameHash(const CString& path) {
-  int end = path.GetLength();
-  while (end > 0 && path[end - 1] == '\\') --end;
-  int start = end;
-  while (start > 0 && path[start - 1] != '\\') --start;
-  CString name = path.Mid(start, end - start);
-  if (!name.IsEmpty()) CharUpperBuffA(name.GetBuffer(name.GetLength()), static_cast<DWORD>(name.GetLength()));
-  name.ReleaseBuffer(name.GetLength());
+size_t KeyNameHash(const std::wstring& path) {
+  size_t end = path.size();
+  while (end > 0 && path[end - 1] == L'\\') --end;
+  size_t start = end;
+  while (start > 0 && path[start - 1] != L'\\') --start;
+  std::wstring name = path.substr(start, end - start);
+  if (!name.empty()) CharUpperBuffW(&name[0], static_cast<DWORD>(name.size()));
   size_t hash = 2166136261u;
-  for (int i = 0; i < name.GetLength(); ++i) hash = (hash ^ static_cast<unsigned char>(name[i])) * 16777619u;
+  for (wchar_t c : name) hash = (hash ^ static_cast<size_t>(c)) * 16777619u;
   return hash;
 }
 
@@ -112,9 +116,39 @@ std::vector<char> DependencyList(const CString& depend) {
   return list;
 }
 
+// Deletes every value and subkey of an open key; the key itself stays.
+void EmptyKey(HKEY key) {
+  wchar_t name[MAX_PATH + 1];
+  for (DWORD length = MAX_PATH + 1; RegEnumKeyExW(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) ==
+                                     ERROR_SUCCESS;
+       length = MAX_PATH + 1)
+    if (SHDeleteKeyW(key, name) != ERROR_SUCCESS) break;
+  for (DWORD length = MAX_PATH + 1; RegEnumValueW(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) ==
+                                     ERROR_SUCCESS;
+       length = MAX_PATH + 1)
+    if (RegDeleteValueW(key, name) != ERROR_SUCCESS) break;
+}
+
+// Bytes of a Base64 value; false when the text is not Base64.
+bool DecodeValue(const CSysRegRec& record, std::vector<BYTE>& bytes) {
+  CString text = record.GetValue();
+  int count = text.GetLength();
+  bytes.assign(count > 0 ? count : 1, 0);
+  if (!CXFormat::DecodeTextBase64(text, bytes.data(), count)) return false;
+  bytes.resize(count);
+  return true;
+}
+
 void WriteValue(HKEY key, const CSysRegRec& record, const CString& expandedValue) {
   CString name = record.GetName();
   int type = record.GetRegType();
+  if (record.GetWideData()) {
+    std::vector<BYTE> bytes;
+    if (DecodeValue(record, bytes))
+      RegSetValueExW(key, record.GetNameW().c_str(), 0, static_cast<DWORD>(type), bytes.data(),
+                     static_cast<DWORD>(bytes.size()));
+    return;
+  }
   if (record.GetEncode()) {
     CString text = record.GetValue();
     int count = text.GetLength();
@@ -191,7 +225,7 @@ void CSysRegDoc::CollectRecords(CVFDLNode* node, std::vector<CVFDLNode*>& record
 void CSysRegDoc::WriteRegisterRun(const std::vector<CVFDLNode*>& records, size_t begin, size_t end, WorkerPool& pool) {
   std::vector<std::vector<CVFDLNode*>> parts(pool.Size());
   for (size_t i = begin; i < end; ++i)
-    parts[KeyNameHash(RecordOf(records[i]).GetKey()) % parts.size()].push_back(records[i]);
+    parts[KeyNameHash(RecordOf(records[i]).GetKeyW()) % parts.size()].push_back(records[i]);
   pool.ForEach(parts.size(), [this, &parts](size_t part, int) {
     OpenKeyCache keys;
     for (CVFDLNode* node : parts[part]) RestoreRecord(RecordOf(node), node->GetID(), keys);
@@ -201,8 +235,10 @@ void CSysRegDoc::WriteRegisterRun(const std::vector<CVFDLNode*>& records, size_t
 void CSysRegDoc::RestoreRecord(const CSysRegRec& record, const CString& id, OpenKeyCache& keys) {
   switch (record.GetType()) {
     case SYSREG_REGISTER: {
-      HKEY key = keys.Open(record.GetKey());
-      if (key && record.GetRegType() != 0)
+      HKEY key = keys.Open(record.GetKeyW());
+      // A key record only makes its key; a value record without data (neither encoded nor of a
+      // type written as text) writes nothing.
+      if (key && record.HasVar("name") && (record.GetWideData() || record.GetRegType() != REG_NONE))
         WriteValue(key, record, record.GetRegType() == REG_EXPAND_SZ ? GetFullPath(record.GetValue()) : CString());
       break;
     }
@@ -239,11 +275,17 @@ void CSysRegDoc::RestoreRecord(const CSysRegRec& record, const CString& id, Open
     }
     case SYSREG_SERVICE: {
       std::vector<char> depend = DependencyList(record.GetDependOnService());
-      if (!record.GetName().IsEmpty())
-        CCommon::NewService(record.GetName(), GetFullPath(record.GetFile()), record.GetSrvType(), record.GetStart(),
-                            record.GetErrorControl(), record.GetGroup(), static_cast<unsigned long>(record.GetTag()),
-                            CString(depend.data(), static_cast<int>(depend.size())), record.GetAccount(),
-                            record.GetDisplayName(), record.GetDescription());
+      if (record.GetName().IsEmpty()) break;
+      CCommon::NewService(record.GetName(), GetFullPath(record.GetFile()), record.GetSrvType(), record.GetStart(),
+                          record.GetErrorControl(), record.GetGroup(), static_cast<unsigned long>(record.GetTag()),
+                          CString(depend.data(), static_cast<int>(depend.size())), record.GetAccount(),
+                          record.GetDisplayName(), record.GetDescription());
+      // The service's key as it was follows: what the service manager wrote goes first.
+      if (record.GetVarValue(kWholeServiceKey) == "yes") {
+        RegKey serviceKey = OpenRegistryPath(L"HKEY_LOCAL_MACHINE\\" + Widen(kServicesKey) + L"\\" +
+                                                 Widen(record.GetName()), KEY_ALL_ACCESS);
+        if (serviceKey) EmptyKey(serviceKey.get());
+      }
       break;
     }
     default:

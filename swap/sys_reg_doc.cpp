@@ -1,8 +1,10 @@
 // The registration document: its shape, vocabularies, paths and the variable index.
 #include "swap/sys_reg_doc.h"
 
-#include "resources/resource_ids.h"
 #include "platform/services/xfs_operation.h"
+#include "platform/win/unique_file.h"
+#include "resources/resource_ids.h"
+#include "swap/registry_path.h"
 
 #include <shlwapi.h>
 
@@ -45,7 +47,7 @@ bool Matches(const CVFDLRec* rec, const CStringArray& names, const CStringArray&
 
 }  // namespace
 
-CSysRegDoc::CSysRegDoc() : m_bCheckReplace(0) {}
+CSysRegDoc::CSysRegDoc() : m_bCheckReplace(0), m_bMachineBackup(0) {}
 
 CSysRegDoc::~CSysRegDoc() = default;
 
@@ -137,16 +139,30 @@ void CSysRegDoc::UnindexRecord(CVFDLNode* node) {
   }
 }
 
-bool CSysRegDoc::HasValueRecord(const CString& key, const CString& name) {
+// Candidates come from the index of the code page forms (a name the code page lacks reads as "?"
+// there, so every name of that shape is a candidate); the Unicode forms decide.
+bool CSysRegDoc::HasValueRecord(const std::wstring& key, const std::wstring& name) {
   CVFDLNode* install = GetClassNode("install", 1);
-  auto byKey = m_varIndex.find(IndexKey("key", key));
-  auto byName = m_varIndex.find(IndexKey("name", name));
+  auto byKey = m_varIndex.find(IndexKey("key", Narrow(key).c_str()));
+  auto byName = m_varIndex.find(IndexKey("name", Narrow(name).c_str()));
   if (!install || byKey == m_varIndex.end() || byName == m_varIndex.end()) return false;
   const auto& candidates = byKey->second.size() < byName->second.size() ? byKey->second : byName->second;
   for (CVFDLNode* node : candidates) {
     auto* rec = static_cast<CSysRegRec*>(node->GetData());
-    if (rec->GetType() == SYSREG_REGISTER && rec->HasVar("name") && rec->GetKey().CompareNoCase(key) == 0 &&
-        rec->GetName().CompareNoCase(name) == 0 && IsWithin(node, install))
+    if (rec->GetType() == SYSREG_REGISTER && rec->HasVar("name") && SameRegistryName(rec->GetKeyW(), key) &&
+        SameRegistryName(rec->GetNameW(), name) && IsWithin(node, install))
+      return true;
+  }
+  return false;
+}
+
+bool CSysRegDoc::HasKeyRecord(const std::wstring& key) {
+  CVFDLNode* install = GetClassNode("install", 1);
+  auto byKey = m_varIndex.find(IndexKey("key", Narrow(key).c_str()));
+  if (!install || byKey == m_varIndex.end()) return false;
+  for (CVFDLNode* node : byKey->second) {
+    auto* rec = static_cast<CSysRegRec*>(node->GetData());
+    if (rec->GetType() == SYSREG_REGISTER && SameRegistryName(rec->GetKeyW(), key) && IsWithin(node, install))
       return true;
   }
   return false;

@@ -16,6 +16,9 @@
 // firewall 5, service 6 (anything else 0); replace always 0, none 1, ask 2, new 3 (anything else
 // 0, "always").
 //
+// A service record of a machine backup marked kWholeServiceKey is followed by the records of the
+// service's registry key: after the service is made again, its key is emptied and written back.
+//
 // The swap: InitSwap captures the machine's state of every "config" item into a target document
 // and clears the item from the machine; Restore writes a document's "install" records onto the
 // machine; ResetSwap empties the "install" class, keeping permanent records when asked.
@@ -34,6 +37,8 @@
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
+
+inline constexpr char kWholeServiceKey[] = "wholekey";
 
 class VANTEL_API CSysRegDoc : public CVFDLDoc {
  public:
@@ -89,6 +94,10 @@ class VANTEL_API CSysRegDoc : public CVFDLDoc {
 
   // When non-zero, InitSwap honours each record's replace policy.
   int m_bCheckReplace;
+  // Set on a document that backs the machine up (the Backup folder's): captures into it take
+  // associations, services and COM classes whole (their registry keys with everything in them),
+  // so that the write-back gives the machine exactly what it had.
+  int m_bMachineBackup;
 
  protected:
   void DelData(CVFDLNode* node) override;
@@ -97,20 +106,27 @@ class VANTEL_API CSysRegDoc : public CVFDLDoc {
   // The parent for a capture: the given folder, or the "install" class; null when unusable.
   CVFDLNode* CaptureParent(CVFDLNode* parent);
   CString AddRecord(CVFDLNode* parent, CSysRegRec& record);
-  // Whole-key capture: the key's record, every value of a non-zero type, every subkey whole.
+  // Whole-key capture: the key's record, every value (of every type), every subkey whole.
   void CaptureKey(const struct KeySnapshot& key, CVFDLNode* parent);
-  void CaptureValue(const CString& key, const CString& name, DWORD type, const BYTE* data, DWORD size,
+  void CaptureValue(const std::wstring& key, const std::wstring& name, DWORD type, const BYTE* data, DWORD size,
                     CVFDLNode* parent);
+  int CaptureRegistryValue(const std::wstring& key, const std::wstring& name, CVFDLNode* parent);
+  // Captures a key whole into this document's "install" class; 0 when it does not open.
+  int CaptureWholeKey(const std::wstring& key);
+  // Captures the key whole into target (when given) and deletes it from the machine.
+  void CaptureAndClearKey(const std::wstring& key, CSysRegDoc* target);
   void SwapRecord(CSysRegRec& record, CSysRegDoc* target);
   void CollectRecords(CVFDLNode* node, std::vector<CVFDLNode*>& records);
   void WriteRegisterRun(const std::vector<CVFDLNode*>& records, size_t begin, size_t end, class WorkerPool& pool);
   void RestoreRecord(const CSysRegRec& record, const CString& id, class OpenKeyCache& keys);
   CString StorageFolder(const CString& id) const;
 
-  // Whether the "install" class holds the record of this registry value (key and name ignoring
-  // case). Only records with a "name" variable count: a whole-key record also reads "" for
-  // "name", but it does not hold the key's default value.
-  bool HasValueRecord(const CString& key, const CString& name);
+  // Whether the "install" class holds the record of this registry value (key and name compared
+  // as the registry compares them). Only records with a "name" variable count: a whole-key record
+  // also reads "" for "name", but it does not hold the key's default value.
+  bool HasValueRecord(const std::wstring& key, const std::wstring& name);
+  // Whether the "install" class holds a register record of this key (a value record counts).
+  bool HasKeyRecord(const std::wstring& key);
 
   void IndexRecord(CVFDLNode* node);
   void UnindexRecord(CVFDLNode* node);

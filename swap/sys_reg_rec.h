@@ -9,10 +9,20 @@
 // GetSrvType, GetStart and GetErrorControl read empty text as -1. "permanent" and "encode" are
 // true only for exactly "yes"; "url" for "yes" in any letter case. SetPermanent writes "yes" or
 // "no"; SetEncode and SetURLProtocol write "yes" or "".
+//
+// Registry names and data exactly as the machine holds them (what the swap captures):
+//   "keyw", "namew"  Base64 of the UTF-16 text of the key path or value name, present only when
+//                    "key" or "name" cannot hold it in the system code page ("key" and "name"
+//                    then show it as the code page can, with "?" for what it lacks)
+//   "encode" "wide"  "value" is Base64 of the value's bytes as the Unicode registry functions
+//                    hold them (any type number, any length, no terminating zero added)
+// "encode" "yes" (hand-written and older documents) means bytes for the ANSI functions.
 #pragma once
 
-#include "sysreg/vantel_api.h"
 #include "platform/doctree/vfdl_rec.h"
+#include "sysreg/vantel_api.h"
+
+#include <string>
 
 // The kinds of registration (the variable "type") and the replace policies ("replace"), numbered
 // as CSysRegDoc's vocabularies number their words.
@@ -62,6 +72,16 @@ class VANTEL_API CSysRegRec : public CVFDLRec {
   void SetValue(const CString& v) { SetVarValue("value", v); }
   int GetEncode() const;
   void SetEncode(int encode);
+
+  // The key path and value name as the Unicode registry functions take them: "keyw"/"namew" when
+  // present, else "key"/"name" in the system code page. The setters write both forms.
+  std::wstring GetKeyW() const;
+  void SetKeyW(const std::wstring& key);
+  std::wstring GetNameW() const;
+  void SetNameW(const std::wstring& name);
+  // "encode" "wide": the bytes of the value as the Unicode registry functions hold them.
+  int GetWideData() const;
+  void SetWideData(DWORD type, const BYTE* data, DWORD size);
 
   CString GetGuid() const { return GetVarValue("guid"); }
   void SetGuid(const CString& v) { SetVarValue("guid", v); }

@@ -1,0 +1,38 @@
+#include "swap/registry_path.h"
+
+#include "platform/win/unique_file.h"
+#include "sysreg/common.h"
+
+bool SplitRegistryPath(const std::wstring& path, HKEY& root, std::wstring& subKey) {
+  root = nullptr;
+  subKey.clear();
+  size_t slash = path.find(L'\\');
+  CString rootName = Narrow(path.substr(0, slash)).c_str();
+  CString ignored;
+  if (!CCommon::ParserSysKey(rootName, root, ignored) || !root) return false;
+  if (slash == std::wstring::npos) return true;
+  for (size_t i = slash + 1; i < path.size(); ++i) {
+    if (path[i] == L'\\' && (subKey.empty() || subKey.back() == L'\\')) continue;
+    subKey += path[i];
+  }
+  while (!subKey.empty() && subKey.back() == L'\\') subKey.pop_back();
+  return true;
+}
+
+RegKey OpenRegistryPath(const std::wstring& path, REGSAM access) {
+  HKEY root;
+  std::wstring subKey;
+  RegKey key;
+  if (!SplitRegistryPath(path, root, subKey)) return key;
+  if (subKey.empty()) return RegKey(root);
+  if (RegOpenKeyExW(root, subKey.c_str(), 0, access, key.receive()) != ERROR_SUCCESS) key.reset();
+  return key;
+}
+
+bool SameRegistryName(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  std::wstring x = a, y = b;
+  if (!x.empty()) CharUpperBuffW(&x[0], static_cast<DWORD>(x.size()));
+  if (!y.empty()) CharUpperBuffW(&y[0], static_cast<DWORD>(y.size()));
+  return x == y;
+}
