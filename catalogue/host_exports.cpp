@@ -39,6 +39,7 @@ extern "C" void __cdecl LoadApp() {
       delete window;
     }
     if (CDllLock* libraryLock = GetDllLock()) libraryLock->AddExcludeHwnd(app->GetHwnd());
+    app->RecoverTools();
     return 1;
   });
 }

@@ -9,6 +9,7 @@
 #include "resources/resource_ids.h"
 #include "runtime/module_registry.h"
 #include "platform/services/tool_layout.h"
+#include "swap/swap_journal.h"
 #include "sysreg/common.h"
 
 #include <mbstring.h>
@@ -99,6 +100,15 @@ int CToolApp::UnloadTool(CVFDLNode* node, int manual) {
     CCommon::ExitApp(process, CString(), 1);
   }
   ReleaseRunningTool(record);
+  return 1;
+}
+
+int CToolApp::RecoverTools() {
+  for (CVFDLNode* node : CatalogueRecords()) {
+    CString swap = CAFSPath::ToolFolder(node) + kToolSwapFolder;
+    if (IsToolRecord(node) && SwapJournal::Unfinished(SwapJournal(swap).Read().phase))
+      RunToolCommand(node, "unload_now", 0, 0, {});
+  }
   return 1;
 }
 

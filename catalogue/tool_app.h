@@ -54,6 +54,10 @@ class CToolApp {
   // The first catalogue record whose "dataid" equals dataId in any letter case (open requests).
   CVFDLNode* FindToolByDataId(const CString& dataId);
 
+  // Starts the launcher (its unload command) of every catalogue tool whose swap journal shows a
+  // swap left unfinished; the launcher completes or undoes it first thing. 1.
+  int RecoverTools();
+
   // Adds the launches counted since the last save to the settings tree's "TotalTime"
   // (launch_accounting.cpp); forget: the watch map is emptied as well (the window goes). 1.
   int SaveUsageCounts(bool forget = true);

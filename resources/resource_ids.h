@@ -17,6 +17,11 @@
 
 // Texts of this system beyond the platform's own numbers.
 #define IDS_SWAP_FOLDER_UNUSABLE 52001  // the swap folder is not set or has no parent folder
+#define IDS_BACKUP_NOT_WRITTEN 52002    // swap in refused: the backup cannot be written
+#define IDS_ITEMS_NOT_SWAPPED 52003     // swap in undone: an item is in use or cannot be written
+#define IDS_ITEMS_HELD_ELSEWHERE 52004  // swap in refused: another tool holds the items
+#define IDS_TOOL_DOC_NOT_WRITTEN 52005  // swap out stopped: the tool's document cannot be written
+#define IDS_IN_USE 52006                // how a failure of error 32 is named
 
 #define IDD_PROGRESS 278  // progress dialog: default button IDOK, cancel button IDCANCEL
 #define IDD_HIDDEN 582    // invisible top-level window of the host's main process

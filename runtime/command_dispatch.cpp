@@ -63,7 +63,8 @@ int CToolModule::RunModule() {
     ApplySkin(skin, m_strQORSkin, m_strQORPath);
   }
 
-  if (CheckVersion(CCrushFile::GetOSVersion())) {
+  // A swap left unfinished by an earlier start is completed or undone before anything else.
+  if (CheckVersion(CCrushFile::GetOSVersion()) && RecoverSwap()) {
     int count = m_arrCommand.GetSize();
     for (int i = 0; i < count; ++i) {
       const CString item = m_arrCommand[i];

@@ -9,7 +9,6 @@
 #include "platform/framework/afx_module.h"
 #include "platform/services/xfs_operation.h"
 #include "resources/resource_ids.h"
-#include "platform/services/tool_layout.h"
 #include "runtime/tool_module.h"
 #include "swap/right_request.h"
 
@@ -28,15 +27,6 @@ void RunFileOperation(UINT code, const CString& from, const CString& to, UINT ca
   op.m_strSource = from;
   op.m_strTarget = to;
   op.Execute();
-}
-
-// The request that runs this tool's launcher with "/install" or "/uninstall", elevated.
-RIGHTREQUEST LauncherRequest(const CString& appFolder, const char* command) {
-  RIGHTREQUEST r;
-  r.strLibrary = "\"" + appFolder + "\\" + kLauncherProgram + "\" " + command;
-  r.strEnvironment = CurrentEnvironmentText();
-  r.bWait = TRUE;
-  return r;
 }
 
 }  // namespace

@@ -26,6 +26,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 class CRegisterDoc;
 class CSysRegDoc;
 class CUpdateWorker;
@@ -97,6 +100,15 @@ class VANTEL_API CToolModule {
   CSysRegDoc* GetSysRegDoc(const CString& path);
   CString GetINIString(const CString& section, const CString& key);
   int SetINIString(const CString& section, const CString& key, const CString& value);
+
+  // The swap's steps (tool_package.cpp, swap_recovery.cpp). RecoverSwap completes or undoes a
+  // swap that the journal shows unfinished: 1 when nothing is left to do, 0 when it could not.
+  int SwapIn(CSysRegDoc& own, CSysRegDoc& backup);
+  int SwapOut(CSysRegDoc& own, CSysRegDoc& backup);
+  int PutMachineBack(CSysRegDoc& backup);
+  int RecoverSwap();
+  // The name of another tool of the platform whose swap holds one of the items; empty if none.
+  CString ToolHoldingItems(const std::vector<std::string>& items);
 
  private:
   CToolModule(const CToolModule&) = delete;

@@ -2,6 +2,7 @@
 
 #include "platform/framework/afx_module.h"
 #include "platform/win/handles.h"
+#include "platform/services/tool_layout.h"
 #include "platform/win/named_objects.h"
 #include "resources/resource_ids.h"
 #include "platform/win/lib_folder.h"
@@ -232,6 +233,14 @@ UINT __cdecl LaunchBroker(void* brokerProgram) {
     }
   }
   return 0;
+}
+
+RIGHTREQUEST LauncherRequest(const CString& appFolder, const char* command) {
+  RIGHTREQUEST r;
+  r.strLibrary = "\"" + appFolder + "\\" + kLauncherProgram + "\" " + command;
+  r.strEnvironment = CurrentEnvironmentText();
+  r.bWait = TRUE;
+  return r;
 }
 
 CString CurrentEnvironmentText() {

@@ -55,6 +55,10 @@ CString GetRequestFile();
 // the library folder and waits up to 5 s for its event. Returns 0.
 UINT __cdecl LaunchBroker(void* brokerProgram);
 
+// The request that runs a tool's launcher (run.exe in its application folder) with "/install" or
+// "/uninstall", elevated, with this process's environment, waiting for it.
+RIGHTREQUEST LauncherRequest(const CString& appFolder, const char* command);
+
 // The environment of this process as request text: every entry followed by CR LF.
 CString CurrentEnvironmentText();
 // Request file escaping of the environment text, and back.

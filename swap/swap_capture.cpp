@@ -17,6 +17,7 @@
 #include "platform/services/xfs_operation.h"
 #include "platform/doctree/xformat.h"
 #include "swap/key_snapshot.h"
+#include "swap/swap_plan.h"
 #include "swap/registry_path.h"
 #include "swap/sys_reg_doc.h"
 #include "sysreg/common.h"
@@ -110,6 +111,13 @@ std::vector<std::wstring> AssociationKeys(const CString& extension) {
   return keys;
 }
 
+// The error that keeps a file from being deleted: a sharing violation when another program holds
+// it open.
+DWORD FileInUseError(const CString& path) {
+  UniqueHandle file(CreateFileA(path, DELETE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return file ? ERROR_ACCESS_DENIED : GetLastError();
+}
+
 // Deletes a key with everything below it; whatever cannot be deleted stays.
 void DeleteWholeKey(const std::wstring& path) {
   HKEY root;
@@ -136,6 +144,13 @@ void CopyWithShell(const CString& from, const CString& to) {
 }  // namespace
 
 int CSysRegDoc::InitSwap(CVFDLNode* node, CSysRegDoc* target) {
+  SwapPlan plan;
+  PlanSwap(node, target, plan);
+  ClearSwap(plan);
+  return 1;
+}
+
+int CSysRegDoc::PlanSwap(CVFDLNode* node, CSysRegDoc* target, SwapPlan& plan) {
   if (!node) node = GetClassNode("config", 1);
   if (!node) return 1;
   // Folders are walked; the root is not (it holds the "install" class as well).
@@ -143,14 +158,17 @@ int CSysRegDoc::InitSwap(CVFDLNode* node, CSysRegDoc* target) {
     // The children are collected first: a capture into this same document may add nodes.
     std::vector<CVFDLNode*> children;
     for (CVFDLNode* c = GetFirstChild(node, true); c; c = GetNextNode(c, true)) children.push_back(c);
-    for (CVFDLNode* c : children) InitSwap(c, target);
+    for (CVFDLNode* c : children) PlanSwap(c, target, plan);
     return 1;
   }
-  if (node->GetKind() == VFDL_KIND_REC) SwapRecord(*static_cast<CSysRegRec*>(node->GetData()), target);
+  if (node->GetKind() == VFDL_KIND_REC) PlanRecord(*static_cast<CSysRegRec*>(node->GetData()), target, plan);
   return 1;
 }
 
-void CSysRegDoc::SwapRecord(CSysRegRec& record, CSysRegDoc* target) {
+// Decides one "config" record and captures its item into target (without target only the
+// decision is made); an item to clear goes into the plan. An item whose capture failed is not
+// planned: the machine keeps it.
+void CSysRegDoc::PlanRecord(const CSysRegRec& record, CSysRegDoc* target, SwapPlan& plan) {
   bool proceed = !m_bCheckReplace || record.GetReplace() == REPLACE_ALWAYS;
   // Left alone when the policy protects an item that the machine has.
   auto decide = [&proceed](bool machineHasIt) {
@@ -159,72 +177,80 @@ void CSysRegDoc::SwapRecord(CSysRegRec& record, CSysRegDoc* target) {
   };
   // A backup of the machine takes items whole (see the top of this file).
   const bool whole = target && target->m_bMachineBackup;
+  SwapPlanItem item;
+  item.record = record;
+  bool captured = true;
 
   switch (record.GetType()) {
     case SYSREG_REGISTER: {
       std::wstring key = record.GetKeyW();
       HKEY root;
       std::wstring subKey;
-      if (!SplitRegistryPath(key, root, subKey)) break;
+      if (!SplitRegistryPath(key, root, subKey)) return;
       if (record.IsSysKeyValue()) {
         std::wstring name = record.GetNameW();
-        if (!decide(ValueExists(key, name))) break;
-        if (target) target->CaptureRegistryValue(key, name, nullptr);
-        RegKey opened = OpenRegistryPath(key, KEY_SET_VALUE);
-        if (opened) RegDeleteValueW(opened.get(), name.c_str());
+        bool exists = ValueExists(key, name);
+        if (!decide(exists)) break;
+        if (target && exists) captured = target->CaptureRegistryValue(key, name, nullptr) != 0;
       } else {
         // A root itself is never cleared: the record would take the user's whole hive with it.
-        if (subKey.empty()) break;
-        if (!decide(static_cast<bool>(OpenRegistryPath(key, KEY_READ)))) break;
-        CaptureAndClearKey(key, target);
+        if (subKey.empty()) return;
+        RegKey opened = OpenRegistryPath(key, MAXIMUM_ALLOWED);
+        if (!decide(static_cast<bool>(opened))) break;
+        if (opened) {
+          item.snapshot = KeySnapshot::Read(std::move(opened), key, plan.pool);
+          if (target) captured = target->CaptureSnapshot(*item.snapshot);
+        }
       }
       break;
     }
     case SYSREG_LIBRARY: {
       CString path = CCommon::GetLibPath(record.GetGuid());
       if (!decide(!path.IsEmpty())) break;
-      std::vector<std::wstring> keys = ClassKeys(Widen(record.GetGuid()));
+      item.classKeys = ClassKeys(Widen(record.GetGuid()));
       if (whole) {
-        for (const std::wstring& key : keys) target->CaptureWholeKey(L"HKEY_CLASSES_ROOT\\" + key);
-      } else if (target) {
-        target->BackupComponent(record.GetGuid(), record.GetRegCmd(), nullptr);
+        for (const std::wstring& key : item.classKeys) target->CaptureWholeKey(L"HKEY_CLASSES_ROOT\\" + key);
+      } else if (target && !path.IsEmpty()) {
+        captured = target->BackupComponent(record.GetGuid(), record.GetRegCmd(), nullptr) != 0;
       }
-      // The library unregisters itself; what its registrar leaves of the class goes too, so that
-      // what is written back next is all there is.
-      if (!path.IsEmpty()) CCommon::RegisterLib(path, 0, GetFullPath(record.GetRegCmd()));
-      for (const std::wstring& key : keys) DeleteWholeKey(L"HKEY_CLASSES_ROOT\\" + key);
       break;
     }
     case SYSREG_FILE: {
       CString full = GetFullPath(record.GetFile());
-      if (!decide(PathFileExistsA(full) != FALSE)) break;
-      if (target) target->BackupFile(record.GetFile(), nullptr);
-      DeleteWithShell(full);
+      bool exists = PathFileExistsA(full) != FALSE;
+      if (!decide(exists)) break;
+      if (target && exists) captured = target->BackupFile(record.GetFile(), nullptr) != 0;
       break;
     }
     case SYSREG_ASSOCIATION: {
       CString ext = record.GetExt();
-      if (!decide(CCommon::IsAssociationExist(ext) != 0)) break;
-      if (whole && !ext.IsEmpty() && ext[0] != '\\') {
-        for (const std::wstring& key : AssociationKeys(ext)) target->CaptureWholeKey(L"HKEY_CLASSES_ROOT\\" + key);
-      } else if (target) {
-        target->BackupAssociation(ext, nullptr);
+      bool exists = CCommon::IsAssociationExist(ext) != 0;
+      if (!decide(exists)) break;
+      if (!ext.IsEmpty() && ext[0] != '\\') {
+        std::vector<std::wstring> keys = AssociationKeys(ext);
+        if (whole && exists) {
+          for (const std::wstring& key : keys) captured = target->CaptureWholeKey(L"HKEY_CLASSES_ROOT\\" + key) && captured;
+        } else if (target && exists) {
+          captured = target->BackupAssociation(ext, nullptr) != 0;
+        }
       }
-      if (!ext.IsEmpty()) CCommon::EnableAssociation(ext, 0, "", "", 0, "", "", "", "", "", "", "");
       break;
     }
     case SYSREG_FIREWALL: {
       CString full = GetFullPath(record.GetExe());
-      if (!decide(CCommon::IsFireWallExist(full) != 0)) break;
-      if (target) target->BackupFireWall(record.GetExe(), nullptr);
-      if (!full.IsEmpty()) CCommon::EnableFireWall(full, 0, "");
+      bool exists = CCommon::IsFireWallExist(full) != 0;
+      if (!decide(exists)) break;
+      if (target && exists) captured = target->BackupFireWall(record.GetExe(), nullptr) != 0;
       break;
     }
     case SYSREG_SERVICE: {
       CString name = record.GetName();
-      if (!decide(CCommon::IsServiceExist(name) != 0)) break;
-      if (target && target->BackupService(name, nullptr) && whole) {
-        // Recreated through the service manager first; then its key is written back as it was.
+      bool exists = CCommon::IsServiceExist(name) != 0;
+      if (!decide(exists)) break;
+      if (!target || !exists) break;
+      captured = target->BackupService(name, nullptr) != 0;
+      if (captured && whole) {
+        // Made again through the service manager first; then its key is written back as it was.
         if (CVFDLNode* service = target->FindNodeByVar(SYSREG_SERVICE, "name", name, nullptr)) {
           CSysRegRec marked(*static_cast<CSysRegRec*>(service->GetData()));
           marked.SetVarValue(kWholeServiceKey, "yes");
@@ -232,29 +258,105 @@ void CSysRegDoc::SwapRecord(CSysRegRec& record, CSysRegDoc* target) {
           target->CaptureWholeKey(L"HKEY_LOCAL_MACHINE\\" + Widen(kServicesKey) + L"\\" + Widen(name));
         }
       }
-      if (!name.IsEmpty()) CCommon::DelService(name, 0);
       break;
     }
     default:
-      break;
+      return;
   }
 
-  if (!proceed && target) {
-    if (CVFDLNode* same = target->GetNodeByID(record.GetID())) target->DelRec(same, 65535);
+  if (!proceed) {
+    if (target)
+      if (CVFDLNode* same = target->GetNodeByID(record.GetID())) target->DelRec(same, 65535);
+    return;
+  }
+  if (!captured) {
+    m_swapReport.Failed("capture", DescribeItem(record), GetLastError());
+    return;
+  }
+  if (target) m_swapReport.Captured();
+  plan.items.push_back(std::move(item));
+}
+
+int CSysRegDoc::ClearSwap(SwapPlan& plan) {
+  int failures = 0;
+  for (SwapPlanItem& item : plan.items) {
+    DWORD error = ClearItem(item, plan);
+    if (error == ERROR_SUCCESS) {
+      m_swapReport.Cleared();
+    } else {
+      m_swapReport.Failed("clear", DescribeItem(item.record), error);
+      ++failures;
+    }
+  }
+  return failures == 0;
+}
+
+// Removes one planned item from the machine; ERROR_SUCCESS when it is gone, else why it stays.
+DWORD CSysRegDoc::ClearItem(SwapPlanItem& item, SwapPlan& plan) {
+  const CSysRegRec& record = item.record;
+  switch (record.GetType()) {
+    case SYSREG_REGISTER: {
+      if (item.snapshot) return item.snapshot->DeleteAll(plan.pool) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+      if (!record.IsSysKeyValue()) return ERROR_SUCCESS;  // the key was not there
+      std::wstring key = record.GetKeyW(), name = record.GetNameW();
+      if (!ValueExists(key, name)) return ERROR_SUCCESS;
+      RegKey opened = OpenRegistryPath(key, KEY_SET_VALUE);
+      if (!opened) return ERROR_ACCESS_DENIED;
+      return static_cast<DWORD>(RegDeleteValueW(opened.get(), name.c_str()));
+    }
+    case SYSREG_LIBRARY: {
+      // The library unregisters itself; what its registrar leaves of the class goes too, so that
+      // what is written back next is all there is.
+      CString path = CCommon::GetLibPath(record.GetGuid());
+      if (!path.IsEmpty()) CCommon::RegisterLib(path, 0, GetFullPath(record.GetRegCmd()));
+      for (const std::wstring& key : item.classKeys) DeleteWholeKey(L"HKEY_CLASSES_ROOT\\" + key);
+      for (const std::wstring& key : item.classKeys)
+        if (OpenRegistryPath(L"HKEY_CLASSES_ROOT\\" + key, KEY_READ)) return ERROR_ACCESS_DENIED;
+      return ERROR_SUCCESS;
+    }
+    case SYSREG_FILE: {
+      CString full = GetFullPath(record.GetFile());
+      if (!PathFileExistsA(full)) return ERROR_SUCCESS;
+      DeleteWithShell(full);
+      return PathFileExistsA(full) ? FileInUseError(full) : ERROR_SUCCESS;
+    }
+    case SYSREG_ASSOCIATION: {
+      CString ext = record.GetExt();
+      if (ext.IsEmpty()) return ERROR_SUCCESS;
+      CCommon::EnableAssociation(ext, 0, "", "", 0, "", "", "", "", "", "", "");
+      return CCommon::IsAssociationExist(ext) ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+    }
+    case SYSREG_FIREWALL: {
+      CString full = GetFullPath(record.GetExe());
+      if (full.IsEmpty()) return ERROR_SUCCESS;
+      CCommon::EnableFireWall(full, 0, "");
+      return CCommon::IsFireWallExist(full) ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+    }
+    case SYSREG_SERVICE: {
+      CString name = record.GetName();
+      if (!name.IsEmpty()) CCommon::DelService(name, 0);
+      return ERROR_SUCCESS;  // a service marked for deletion goes when its last handle closes
+    }
+    default:
+      return ERROR_SUCCESS;
   }
 }
 
-// Reads the key once, then records it into the target and deletes it from the machine at the
-// same time (both only read the snapshot).
-void CSysRegDoc::CaptureAndClearKey(const std::wstring& key, CSysRegDoc* target) {
-  CVFDLNode* parent = target ? target->CaptureParent(nullptr) : nullptr;
-  RegKey opened = OpenRegistryPath(key, MAXIMUM_ALLOWED);
-  if (!opened) return;
-  WorkerPool pool;
-  std::unique_ptr<KeySnapshot> snapshot = KeySnapshot::Read(std::move(opened), key, pool);
-  WorkerThread clear([&] { snapshot->DeleteAll(pool); });
-  if (parent) target->CaptureKey(*snapshot, parent);
-  clear.Wait();
+CString CSysRegDoc::DescribeItem(const CSysRegRec& record) const {
+  SwapPlanItem item;
+  item.record = record;
+  SwapPlan plan;
+  plan.items.push_back(std::move(item));
+  std::string text = plan.JournalItems().front();
+  std::wstring wide = Widen(text.c_str(), CP_UTF8);
+  return Narrow(wide).c_str();
+}
+
+bool CSysRegDoc::CaptureSnapshot(const KeySnapshot& key) {
+  CVFDLNode* parent = CaptureParent(nullptr);
+  if (!parent) return false;
+  CaptureKey(key, parent);
+  return true;
 }
 
 int CSysRegDoc::CaptureWholeKey(const std::wstring& key) {

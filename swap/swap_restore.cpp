@@ -139,43 +139,41 @@ bool DecodeValue(const CSysRegRec& record, std::vector<BYTE>& bytes) {
   return true;
 }
 
-void WriteValue(HKEY key, const CSysRegRec& record, const CString& expandedValue) {
+// Writes a value record into the open key; ERROR_SUCCESS, or the registry's error. A record
+// that holds no data to write (a type that is not written as text, not encoded) writes nothing.
+DWORD WriteValue(HKEY key, const CSysRegRec& record, const CString& expandedValue) {
   CString name = record.GetName();
   int type = record.GetRegType();
+  std::vector<BYTE> bytes;
   if (record.GetWideData()) {
-    std::vector<BYTE> bytes;
-    if (DecodeValue(record, bytes))
-      RegSetValueExW(key, record.GetNameW().c_str(), 0, static_cast<DWORD>(type), bytes.data(),
-                     static_cast<DWORD>(bytes.size()));
-    return;
+    if (!DecodeValue(record, bytes)) return ERROR_INVALID_DATA;
+    return static_cast<DWORD>(RegSetValueExW(key, record.GetNameW().c_str(), 0, static_cast<DWORD>(type),
+                                             bytes.data(), static_cast<DWORD>(bytes.size())));
   }
   if (record.GetEncode()) {
-    CString text = record.GetValue();
-    int count = text.GetLength();
-    std::vector<BYTE> bytes(count > 0 ? count : 1);
-    if (CXFormat::DecodeTextBase64(text, bytes.data(), count))
-      RegSetValueExA(key, name, 0, static_cast<DWORD>(type), bytes.data(), static_cast<DWORD>(count));
-    return;
+    if (!DecodeValue(record, bytes)) return ERROR_INVALID_DATA;
+    return static_cast<DWORD>(
+        RegSetValueExA(key, name, 0, static_cast<DWORD>(type), bytes.data(), static_cast<DWORD>(bytes.size())));
   }
   switch (type) {
     case REG_SZ: {
       CString value = record.GetValue();
-      RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), value.GetLength() + 1);
-      break;
+      return static_cast<DWORD>(
+          RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), value.GetLength() + 1));
     }
     case REG_EXPAND_SZ:
-      RegSetValueExA(key, name, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(expandedValue.c_str()),
-                     expandedValue.GetLength() + 1);
-      break;
+      return static_cast<DWORD>(RegSetValueExA(key, name, 0, REG_EXPAND_SZ,
+                                               reinterpret_cast<const BYTE*>(expandedValue.c_str()),
+                                               expandedValue.GetLength() + 1));
     case REG_DWORD: {
       int number = 0;
       sscanf(record.GetValue(), "%d", &number);
       DWORD dword = static_cast<DWORD>(number);
-      RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dword), sizeof dword);
-      break;
+      return static_cast<DWORD>(
+          RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dword), sizeof dword));
     }
     default:
-      break;
+      return ERROR_SUCCESS;
   }
 }
 
@@ -188,11 +186,12 @@ int CSysRegDoc::Restore(CVFDLNode* node) {
   CollectRecords(node, records);
   std::unique_ptr<WorkerPool> pool;  // started for the first run of register records worth it
   OpenKeyCache keys;
+  size_t failures = m_swapReport.FailureCount();
   for (size_t i = 0; i < records.size();) {
     size_t end = i;
     while (end < records.size() && RecordOf(records[end]).GetType() == SYSREG_REGISTER) ++end;
     if (end == i) {
-      RestoreRecord(RecordOf(records[i]), records[i]->GetID(), keys);
+      WriteRecord(records[i], keys);
       // A library's registrar or a new service may have deleted and made again keys held open.
       keys.Clear();
       ++i;
@@ -201,10 +200,19 @@ int CSysRegDoc::Restore(CVFDLNode* node) {
       WriteRegisterRun(records, i, end, *pool);
       i = end;
     } else {
-      for (; i < end; ++i) RestoreRecord(RecordOf(records[i]), records[i]->GetID(), keys);
+      for (; i < end; ++i) WriteRecord(records[i], keys);
     }
   }
-  return 1;
+  return m_swapReport.FailureCount() == failures;
+}
+
+void CSysRegDoc::WriteRecord(CVFDLNode* node, OpenKeyCache& keys) {
+  const CSysRegRec& record = RecordOf(node);
+  DWORD error = RestoreRecord(record, node->GetID(), keys);
+  if (error == ERROR_SUCCESS)
+    m_swapReport.Written();
+  else
+    m_swapReport.Failed("write", DescribeItem(record), error);
 }
 
 // The records below node in document order. Folders are walked; the root is not (it holds the
@@ -228,28 +236,27 @@ void CSysRegDoc::WriteRegisterRun(const std::vector<CVFDLNode*>& records, size_t
     parts[KeyNameHash(RecordOf(records[i]).GetKeyW()) % parts.size()].push_back(records[i]);
   pool.ForEach(parts.size(), [this, &parts](size_t part, int) {
     OpenKeyCache keys;
-    for (CVFDLNode* node : parts[part]) RestoreRecord(RecordOf(node), node->GetID(), keys);
+    for (CVFDLNode* node : parts[part]) WriteRecord(node, keys);
   });
 }
 
-void CSysRegDoc::RestoreRecord(const CSysRegRec& record, const CString& id, OpenKeyCache& keys) {
+DWORD CSysRegDoc::RestoreRecord(const CSysRegRec& record, const CString& id, OpenKeyCache& keys) {
   switch (record.GetType()) {
     case SYSREG_REGISTER: {
       HKEY key = keys.Open(record.GetKeyW());
-      // A key record only makes its key; a value record without data (neither encoded nor of a
-      // type written as text) writes nothing.
-      if (key && record.HasVar("name") && (record.GetWideData() || record.GetRegType() != REG_NONE))
-        WriteValue(key, record, record.GetRegType() == REG_EXPAND_SZ ? GetFullPath(record.GetValue()) : CString());
-      break;
+      if (!key) return ERROR_ACCESS_DENIED;
+      // A key record only makes its key.
+      if (!record.HasVar("name")) return ERROR_SUCCESS;
+      return WriteValue(key, record, record.GetRegType() == REG_EXPAND_SZ ? GetFullPath(record.GetValue()) : CString());
     }
     case SYSREG_LIBRARY: {
       CString library = GetFullPath(record.GetLibrary());
-      if (!library.IsEmpty()) CCommon::RegisterLib(library, 1, GetFullPath(record.GetRegCmd()));
-      break;
+      if (library.IsEmpty()) return ERROR_SUCCESS;
+      return CCommon::RegisterLib(library, 1, GetFullPath(record.GetRegCmd())) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
     }
     case SYSREG_FILE: {
       CString storage = StorageFolder(id);
-      if (!PathFileExistsA(storage)) break;
+      if (!PathFileExistsA(storage)) return ERROR_SUCCESS;  // the machine had no such file
       CString destination = GetFullPath(record.GetFile());
       int slash = destination.ReverseFind('\\');
       if (slash >= 0) destination = destination.Left(slash);
@@ -258,38 +265,40 @@ void CSysRegDoc::RestoreRecord(const CSysRegRec& record, const CString& id, Open
       op.m_nOperation = CXFSOperation::kCopy;
       op.m_strSource = storage + "\\*.*";
       op.m_strTarget = destination;
-      op.Execute();
-      break;
+      return op.Execute() ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
     }
     case SYSREG_ASSOCIATION:
-      if (!record.GetExt().IsEmpty())
-        CCommon::EnableAssociation(record.GetExt(), 1, GetFullPath(record.GetOpen()), GetFullPath(record.GetIcon()),
-                                   record.GetURLProtocol(), record.GetDocument(), record.GetName(),
-                                   record.GetContentType(), record.GetFriendlyName(), GetFullPath(record.GetEdit()),
-                                   GetFullPath(record.GetPrint()), record.GetCLSID());
-      break;
+      if (record.GetExt().IsEmpty()) return ERROR_SUCCESS;
+      CCommon::EnableAssociation(record.GetExt(), 1, GetFullPath(record.GetOpen()), GetFullPath(record.GetIcon()),
+                                 record.GetURLProtocol(), record.GetDocument(), record.GetName(),
+                                 record.GetContentType(), record.GetFriendlyName(), GetFullPath(record.GetEdit()),
+                                 GetFullPath(record.GetPrint()), record.GetCLSID());
+      return CCommon::IsAssociationExist(record.GetExt()) || record.GetDocument().IsEmpty() ? ERROR_SUCCESS
+                                                                                            : ERROR_ACCESS_DENIED;
     case SYSREG_FIREWALL: {
       CString program = GetFullPath(record.GetExe());
-      if (!program.IsEmpty()) CCommon::EnableFireWall(program, 1, record.GetName());
-      break;
+      if (program.IsEmpty()) return ERROR_SUCCESS;
+      CCommon::EnableFireWall(program, 1, record.GetName());
+      return CCommon::IsFireWallExist(program) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
     }
     case SYSREG_SERVICE: {
       std::vector<char> depend = DependencyList(record.GetDependOnService());
-      if (record.GetName().IsEmpty()) break;
+      if (record.GetName().IsEmpty()) return ERROR_SUCCESS;
       CCommon::NewService(record.GetName(), GetFullPath(record.GetFile()), record.GetSrvType(), record.GetStart(),
                           record.GetErrorControl(), record.GetGroup(), static_cast<unsigned long>(record.GetTag()),
                           CString(depend.data(), static_cast<int>(depend.size())), record.GetAccount(),
                           record.GetDisplayName(), record.GetDescription());
+      if (!CCommon::IsServiceExist(record.GetName())) return ERROR_SERVICE_DOES_NOT_EXIST;
       // The service's key as it was follows: what the service manager wrote goes first.
       if (record.GetVarValue(kWholeServiceKey) == "yes") {
         RegKey serviceKey = OpenRegistryPath(L"HKEY_LOCAL_MACHINE\\" + Widen(kServicesKey) + L"\\" +
                                                  Widen(record.GetName()), KEY_ALL_ACCESS);
         if (serviceKey) EmptyKey(serviceKey.get());
       }
-      break;
+      return ERROR_SUCCESS;
     }
     default:
-      break;
+      return ERROR_SUCCESS;
   }
 }
 

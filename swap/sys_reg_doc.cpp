@@ -115,6 +115,9 @@ int CSysRegDoc::UpdateRec(CVFDLNode* node, CVFDLRec* item, int flag) {
   return r;
 }
 
+void CSysRegDoc::OnRecordChanging(CVFDLNode* node) { UnindexRecord(node); }
+void CSysRegDoc::OnRecordChanged(CVFDLNode* node) { IndexRecord(node); }
+
 void CSysRegDoc::DelData(CVFDLNode* node) {
   UnindexRecord(node);
   CVFDLDoc::DelData(node);

@@ -24,13 +24,14 @@
 // machine; ResetSwap empties the "install" class, keeping permanent records when asked.
 //
 // FindNodeByVar answers from an index of every record's variables (name and value, ignoring the
-// value's letter case), kept right by the document's add, update and delete operations, so a
-// capture of thousands of items does not walk the document once per item. Records are to be
-// changed through UpdateRec: a held record changed in place is not re-indexed.
+// value's letter case), kept right by the document's add, update and delete operations and by
+// every change of a held record through its own setters, so a capture of thousands of items does
+// not walk the document once per item.
 #pragma once
 
 #include "sysreg/vantel_api.h"
 #include "platform/doctree/vfdl_doc.h"
+#include "swap/swap_report.h"
 #include "swap/sys_reg_rec.h"
 
 #include <string>
@@ -79,8 +80,15 @@ class VANTEL_API CSysRegDoc : public CVFDLDoc {
   static int GetReplaceValue(const CString& word);
   static CString GetReplaceString(int replace);
 
-  // Capture and clear (swap in and out).
+  // Capture and clear (swap in and out): PlanSwap, then ClearSwap.
   int InitSwap(CVFDLNode* node, CSysRegDoc* target);
+  // The capture pass: walks the "config" records at or below node (null: the class), decides
+  // each item by its replace policy, captures it into target (none: decisions only) and plans the
+  // items to clear. Changes nothing on the machine.
+  int PlanSwap(CVFDLNode* node, CSysRegDoc* target, class SwapPlan& plan);
+  // The clear pass: removes the planned items from the machine. 1 when every item went; the
+  // failures are in the report.
+  int ClearSwap(class SwapPlan& plan);
   int BackupRegister(const CString& key, const char* name, CVFDLNode* parent);
   int BackupComponent(const CString& guid, const CString& regCmd, CVFDLNode* parent);
   int BackupFile(const CString& file, CVFDLNode* parent);
@@ -88,9 +96,15 @@ class VANTEL_API CSysRegDoc : public CVFDLDoc {
   int BackupService(const CString& name, CVFDLNode* parent);
   int BackupFireWall(const CString& program, CVFDLNode* parent);
 
-  // Write back and reset.
+  // Write back and reset. Restore answers 1 when every record was written, 0 when any failed (the
+  // failures are in the report; the other records are written all the same).
   int Restore(CVFDLNode* node);
   int ResetSwap(CVFDLNode* node, int keepPermanent);
+
+  // What this document's swap operations did since the last Reset.
+  SwapReport& GetSwapReport() { return m_swapReport; }
+  // An item as the swap journal and the swap log name it.
+  CString DescribeItem(const CSysRegRec& record) const;
 
   // When non-zero, InitSwap honours each record's replace policy.
   int m_bCheckReplace;
@@ -101,6 +115,8 @@ class VANTEL_API CSysRegDoc : public CVFDLDoc {
 
  protected:
   void DelData(CVFDLNode* node) override;
+  void OnRecordChanging(CVFDLNode* node) override;
+  void OnRecordChanged(CVFDLNode* node) override;
 
  private:
   // The parent for a capture: the given folder, or the "install" class; null when unusable.
@@ -113,12 +129,16 @@ class VANTEL_API CSysRegDoc : public CVFDLDoc {
   int CaptureRegistryValue(const std::wstring& key, const std::wstring& name, CVFDLNode* parent);
   // Captures a key whole into this document's "install" class; 0 when it does not open.
   int CaptureWholeKey(const std::wstring& key);
-  // Captures the key whole into target (when given) and deletes it from the machine.
-  void CaptureAndClearKey(const std::wstring& key, CSysRegDoc* target);
-  void SwapRecord(CSysRegRec& record, CSysRegDoc* target);
+  // Records a key read whole into the "install" class.
+  bool CaptureSnapshot(const struct KeySnapshot& key);
+  void PlanRecord(const CSysRegRec& record, CSysRegDoc* target, class SwapPlan& plan);
+  DWORD ClearItem(struct SwapPlanItem& item, class SwapPlan& plan);
+  // Writes one record; ERROR_SUCCESS, or why it could not be written.
+  DWORD RestoreRecord(const CSysRegRec& record, const CString& id, class OpenKeyCache& keys);
   void CollectRecords(CVFDLNode* node, std::vector<CVFDLNode*>& records);
   void WriteRegisterRun(const std::vector<CVFDLNode*>& records, size_t begin, size_t end, class WorkerPool& pool);
-  void RestoreRecord(const CSysRegRec& record, const CString& id, class OpenKeyCache& keys);
+  // Writes the record of the node and counts the outcome in the report.
+  void WriteRecord(CVFDLNode* node, class OpenKeyCache& keys);
   CString StorageFolder(const CString& id) const;
 
   // Whether the "install" class holds the record of this registry value (key and name compared
@@ -133,4 +153,5 @@ class VANTEL_API CSysRegDoc : public CVFDLDoc {
   bool IsWithin(const CVFDLNode* node, const CVFDLNode* start) const;
 
   std::unordered_map<std::string, std::unordered_set<CVFDLNode*>> m_varIndex;
+  SwapReport m_swapReport;
 };

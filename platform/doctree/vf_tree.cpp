@@ -191,6 +191,9 @@ void CVFTree::ClearTree() {
   m_nNextID = 1;
 }
 
+void CVFTree::OnRecordChanging(CVFDLNode* /*node*/) {}
+void CVFTree::OnRecordChanged(CVFDLNode* /*node*/) {}
+
 void CVFTree::DelData(CVFDLNode* node) { delete node->m_pItem; }
 
 void CVFTree::ReserveIDs(unsigned long long next) {

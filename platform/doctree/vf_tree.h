@@ -106,6 +106,11 @@ class CVFTree {
   void ClearTree();
   // Frees the item of a node that is being removed; deletes it here.
   virtual void DelData(CVFDLNode* node);
+  // Around every change of the variables of a record the tree holds (through the record's own
+  // setters as well as the document's operations), for a derived tree that indexes them. Nothing
+  // here.
+  virtual void OnRecordChanging(CVFDLNode* node);
+  virtual void OnRecordChanged(CVFDLNode* node);
 
   // The next new ID is at least this number.
   void ReserveIDs(unsigned long long next);
@@ -119,6 +124,7 @@ class CVFTree {
 
  private:
   friend class CVFDLItem;
+  friend class CVFDLRec;
   void OnAliasChanged(CVFDLNode* node, const CString& previous);
 
   struct AliasKey {

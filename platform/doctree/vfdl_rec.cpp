@@ -1,9 +1,28 @@
 #include "platform/doctree/vfdl_rec.h"
 
+#include "platform/doctree/vf_tree.h"
+
+// Tells the tree that holds the record about a change of its variables, before and after.
+class CVFDLRec::VarChange {
+ public:
+  explicit VarChange(const CVFDLRec* record) : m_node(record->GetNode()) {
+    if (m_node) m_node->GetTree()->OnRecordChanging(m_node);
+  }
+  VarChange(const VarChange&) = delete;
+  VarChange& operator=(const VarChange&) = delete;
+  ~VarChange() {
+    if (m_node) m_node->GetTree()->OnRecordChanged(m_node);
+  }
+
+ private:
+  CVFDLNode* m_node;
+};
+
 CVFDLRec::~CVFDLRec() = default;
 
 CVFDLRec& CVFDLRec::operator=(const CVFDLRec& other) {
   if (this == &other) return *this;
+  VarChange change(this);
   CVFDLItem::operator=(other);
   m_vars = other.m_vars;
   m_pages = other.m_pages;
@@ -31,6 +50,7 @@ CString CVFDLRec::GetVarValue(const char* name) const {
 }
 
 void CVFDLRec::SetVarValue(const CString& name, const CString& value) {
+  VarChange change(this);
   int i = m_vars.Find(name);
   if (i < 0)
     m_vars.Add(name, value);
@@ -44,6 +64,7 @@ int CVFDLRec::HasVar(const char* name) const { return m_vars.Find(name) >= 0 ? 1
 int CVFDLRec::RemoveVar(const CString& name) {
   int i = m_vars.Find(name);
   if (i < 0) return 0;
+  VarChange change(this);
   m_vars.RemoveAt(i);
   return 1;
 }
@@ -54,6 +75,7 @@ int CVFDLRec::GetVarList(CVFVarArray& list) const {
 }
 
 void CVFDLRec::SetVarList(const CVFVarArray& list) {
+  VarChange change(this);
   CVFVarArray vars;
   for (int i = 0; i < list.GetSize(); ++i) {
     int j = vars.Find(list[i].m_strName);

@@ -2,7 +2,8 @@
 //
 // Variables are name/value pairs in a list that keeps its order. Names are compared exactly
 // (case-sensitive) and occur once: SetVarValue replaces the value of an existing name in place
-// and appends a new name at the end.
+// and appends a new name at the end. Changing the variables of a record a tree holds tells the
+// tree (CVFTree::OnRecordChanging / OnRecordChanged), so its indexes stay right.
 //
 // Pages are named attachments of a record (a description, release notes, a help text), matched
 // by name like variables. A page holds its text inline, or refers to a file by a path (relative
@@ -105,6 +106,8 @@ class CVFDLRec : public CVFDLItem {
   void SetPageList(const CVFPageArray& list);
 
  private:
+  class VarChange;
+
   CVFVarArray m_vars;
   CVFPageArray m_pages;
 };
