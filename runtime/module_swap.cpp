@@ -52,7 +52,9 @@ int CToolModule::SwapReplaceModule(int ask) {
     }
     if (IsStatus(GetINIString("Tool", "Status"), "on")) {
       if (ask && AskYesNo(GetMessageText(IDS_SWAP_STILL_ACTIVE))) return 1;
-      SetINIString("Tool", "Status", "off");
+      // Installing afresh takes the tool's registrations off first: a swap in over them would
+      // take them for what the machine had, and what it really had would be lost.
+      if (!SwapRestoreModule(0)) return 0;
     }
   }
   if (!IsStatus(GetINIString("Tool", "Status"), "off")) return 0;
