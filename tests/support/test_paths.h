@@ -33,6 +33,6 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes);
 // Every file and folder below root: relative path -> content ("<dir>" for folders).
 std::map<std::wstring, std::string> ListTree(const std::wstring& root);
 
-// The folder the suite's local HTTP server serves and its port (tests/services/http_server.sh);
-// false when the CTest fixture did not start it.
-bool LocalServer(std::string* www, int* port);
+// The folder a suite's local HTTP server serves and its port (tests/services/http_server.sh, run
+// with the state folder <build>/<state>); false when the CTest fixture did not start it.
+bool LocalServer(std::string* www, int* port, const char* state = "services-http");
