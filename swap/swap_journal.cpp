@@ -1,6 +1,6 @@
 #include "swap/swap_journal.h"
 
-#include "platform/win/handles.h"
+#include "platform/win/durable_file.h"
 
 #include <cstring>
 #include <fstream>
@@ -39,17 +39,7 @@ SwapJournalState SwapJournal::Read() const {
 bool SwapJournal::Write(SwapPhase phase, const std::vector<std::string>& items) const {
   std::string text = std::string("phase=") + kPhaseWords[static_cast<int>(phase)] + "\r\n";
   for (const std::string& item : items) text += "item=" + item + "\r\n";
-  CString temp = m_path + ".new";
-  {
-    UniqueHandle file(CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD done = 0;
-    if (!file || !WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &done, nullptr) ||
-        done != text.size() || !FlushFileBuffers(file.get()))
-      return false;
-  }
-  if (MoveFileExA(temp, m_path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-  DeleteFileA(temp);
-  return false;
+  return WriteFileDurably(m_path.c_str(), text);
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "platform/doctree/xml_io.h"
 
 #include "platform/win/com_ptr.h"
+#include "platform/win/durable_file.h"
 #include "platform/win/handles.h"
 
 #include <msxml2.h>
@@ -582,20 +583,6 @@ bool ParseText(const CString& text, std::unique_ptr<XmlElement>& root) {
   return stream && Parse(stream.get(), root);
 }
 
-CString FolderOf(const CString& path) {
-  int slash = -1;
-  for (int i = 0; i < path.GetLength(); ++i) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (c == '\\' || c == '/') slash = i;
-    else if (IsDBCSLeadByte(c) && i + 1 < path.GetLength()) ++i;
-  }
-  if (slash < 0) return CString(".");
-  // The root of a drive or of the current drive keeps its backslash ("C:" alone would mean the
-  // current folder of drive C).
-  if (slash == 0 || (slash == 2 && path[1] == ':')) return path.Left(slash + 1);
-  return path.Left(slash);
-}
-
 }  // namespace
 
 bool ReadXmlFile(const CString& path, std::unique_ptr<XmlElement>& root) {
@@ -636,20 +623,7 @@ bool WriteXmlFile(const CString& path, const XmlElement& root) {
     bytes[at + size + 1] = '\n';
   }
 
-  char temp[MAX_PATH];
-  if (!GetTempFileNameA(FolderOf(path), "vfd", 0, temp)) return false;
-  bool written = false;
-  {
-    UniqueHandle file(CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD done = 0;
-    written = file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
-              done == bytes.size() && FlushFileBuffers(file.get());
-  }
-  if (!written || !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    DeleteFileA(temp);
-    return false;
-  }
-  return true;
+  return WriteFileDurably(path.c_str(), bytes);
 }
 
 bool XmlCanCarry(const CString& text, bool inAttribute) {

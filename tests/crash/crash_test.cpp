@@ -18,6 +18,7 @@
 namespace {
 
 constexpr int kSuiteMoments = 20;
+constexpr DWORD kLauncherMs = 60000;  // a launcher that runs longer waits for something: a failure
 
 unsigned EnvNumber(const char* name, unsigned fallback) {
   char text[32] = "";
@@ -44,9 +45,13 @@ Window WatchSwap(SampleTool& tool, const std::string& items, const char* firstPh
   DWORD start = GetTickCount();
   HANDLE launcher = tool.folder().Start(items);
   Window window;
-  while (launcher && WaitForSingleObject(launcher, 1) == WAIT_TIMEOUT)
+  while (launcher && WaitForSingleObject(launcher, 1) == WAIT_TIMEOUT && GetTickCount() - start < kLauncherMs)
     if (!window.from && JournalPhase(tool) == firstPhase) window.from = GetTickCount() - start;
   window.to = GetTickCount() - start;
+  if (launcher && WaitForSingleObject(launcher, 0) == WAIT_TIMEOUT) {
+    ADD_FAILURE() << items << " did not end within " << kLauncherMs << " ms";
+    TerminateProcess(launcher, 9);
+  }
   if (launcher) CloseHandle(launcher);
   // What comes before the first phase is the capture: twice as long as the rest, at most.
   window.from -= std::min(window.from, 2 * (window.to - window.from));
@@ -81,6 +86,7 @@ TEST(Crash, KilledAtAnyMomentOfASwapTheNextLoadAndUnloadLoseNothing) {
   ASSERT_EQ(Differences(user, machine.Look()), "");
   ASSERT_EQ(calibration->Launch("/load"), 1);
   const Window unload = WatchSwap(*calibration, "/unload", "out-capturing");
+  ASSERT_FALSE(HasFailure());
   ASSERT_EQ(Differences(user, machine.Look()), "");
   std::printf("swap in from %lu to %lu ms of /install, swap out from %lu to %lu ms of /unload\n", install.from,
               install.to, unload.from, unload.to);
