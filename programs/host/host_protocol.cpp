@@ -20,7 +20,7 @@ LRESULT CALLBACK ReplyProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-HWND FindResidentHost() { return FindWindowA(kHostWindowClass, nullptr); }
+HWND FindResidentHost() { return FindWindowA(kHostWindowClass, kHostWindowTitle); }
 
 std::vector<char> EncodeWords(const std::vector<std::string>& words) {
   std::vector<char> bytes;

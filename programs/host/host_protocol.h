@@ -11,6 +11,9 @@
 #include <vector>
 
 inline constexpr char kHostWindowClass[] = "VantelHost";
+// The window's title once the host has loaded the catalogue and answers requests; until then it
+// has none, and clients do not find it (a load would otherwise run in the client's own process).
+inline constexpr char kHostWindowTitle[] = "Vantel host";
 inline constexpr ULONG_PTR kHostRequest = 0x56484F53;  // "VHOS"
 inline constexpr ULONG_PTR kHostReply = 0x56485250;    // "VHRP"
 // Exit code of a client whose host did not answer.

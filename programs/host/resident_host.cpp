@@ -109,7 +109,7 @@ int RunResidentHost(const std::string& platformRoot) {
   wc.lpfnWndProc = HostProc;
   wc.lpszClassName = kHostWindowClass;
   RegisterClassA(&wc);
-  g_window = CreateWindowA(kHostWindowClass, "Vantel host", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  g_window = CreateWindowA(kHostWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
   if (!g_window) {
     Print(Failure("The host cannot open its window (is there a display?)."));
     return 1;
@@ -118,6 +118,7 @@ int RunResidentHost(const std::string& platformRoot) {
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
   LoadApp();
   DllLoadAllTools(0);
+  SetWindowTextA(g_window, kHostWindowTitle);  // found by clients from now on
   printf("host: running for %s\n", platformRoot.c_str());
   fflush(stdout);
 
