@@ -13,6 +13,7 @@
 #pragma once
 
 #include "catalogue/catalogue_api.h"
+#include "exports/settings_api.h"
 #include "platform/framework/afx.h"
 #include "platform/doctree/doc_tree.h"
 #include "platform/services/afs.h"
@@ -31,3 +32,4 @@
 #include "swap/sys_reg_doc.h"
 #include "swap/sys_reg_rec.h"
 #include "sysreg/common.h"
+#include "update/update_api.h"

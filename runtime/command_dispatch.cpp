@@ -41,6 +41,19 @@ CString LastArgument(const CStringArray& items, const char* prefix, const CStrin
   return value;
 }
 
+// Whether the first action item of the list is "uninstall": its own swap out then finishes a swap
+// out that an earlier start left unfinished.
+bool FirstActionIsUninstall(const CStringArray& items) {
+  for (int i = 0; i < items.GetSize(); ++i) {
+    const CString& item = items[i];
+    if (Is(item, "uninstall")) return true;
+    if (Is(item, "load") || StartsWith(item, "load ") || Is(item, "unload") || StartsWith(item, "update ") ||
+        Is(item, "install"))
+      return false;
+  }
+  return false;
+}
+
 void ApplySkin(SkinLibrary& skin, const CString& skinSetting, const CString& platformFolder) {
   skin.Init(AfxGetModuleState()->m_hCurrentInstanceHandle, GetCaptionText(IDS_CAPTION));
   int colon = skinSetting.Find(':');
@@ -64,7 +77,7 @@ int CToolModule::RunModule() {
   }
 
   // A swap left unfinished by an earlier start is completed or undone before anything else.
-  if (CheckVersion(CCrushFile::GetOSVersion()) && RecoverSwap()) {
+  if (CheckVersion(CCrushFile::GetOSVersion()) && RecoverSwap(FirstActionIsUninstall(m_arrCommand))) {
     int count = m_arrCommand.GetSize();
     for (int i = 0; i < count; ++i) {
       const CString item = m_arrCommand[i];

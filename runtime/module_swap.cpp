@@ -52,7 +52,10 @@ int CToolModule::SwapReplaceModule(int ask) {
     }
     if (IsStatus(GetINIString("Tool", "Status"), "on")) {
       if (ask && AskYesNo(GetMessageText(IDS_SWAP_STILL_ACTIVE))) return 1;
-      SetINIString("Tool", "Status", "off");
+      // Installing afresh puts the machine back from the backup first, dropping what the tool
+      // left on it: a swap in over the tool's registrations would take them for what the machine
+      // had, and what it really had would be lost. With the broker, the swap out does it.
+      if (m_bNeedAdmin && !TestUserIsAdmin() ? !SwapRestoreModule(0) : !DiscardSwap()) return 0;
     }
   }
   if (!IsStatus(GetINIString("Tool", "Status"), "off")) return 0;

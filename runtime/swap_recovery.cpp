@@ -27,7 +27,7 @@ bool IsOn(const CString& status) { return status.CompareNoCase("on") == 0; }
 
 }  // namespace
 
-int CToolModule::RecoverSwap() {
+int CToolModule::RecoverSwap(bool commandSwapsOut) {
   SwapJournal journal(m_strSwapPath);
   if (!PathFileExistsA(journal.Path())) return 1;  // never swapped by this runtime
   SwapJournalState state = journal.Read();
@@ -42,6 +42,10 @@ int CToolModule::RecoverSwap() {
         SetINIString("Tool", "Status", "on");
       }
       return 1;
+    case SwapPhase::OutCapturing:
+    case SwapPhase::OutWriting:
+      if (commandSwapsOut && IsOn(status)) return 1;
+      break;
     default:
       break;
   }
@@ -55,12 +59,8 @@ int CToolModule::RecoverSwap() {
     done = RestoreTool();  // nothing was changed: the swap out runs again, whole
   } else {
     std::unique_ptr<CSysRegDoc> backup(GetSysRegDoc(m_strBackPath + kDocumentName));
-    done = backup && PutMachineBack(*backup);
-    if (backup)
-      AppendSwapLog(m_strSwapPath,
-                    state.phase == SwapPhase::InClearing ? "recovery: swap in undone" : "recovery: swap out finished",
-                    backup->GetSwapReport());
-    if (done) journal.Write(SwapPhase::Idle, {});
+    done = backup && PutMachineBack(*backup, state.phase == SwapPhase::InClearing ? "recovery: swap in undone"
+                                                                                   : "recovery: swap out finished");
   }
   if (done) SetINIString("Tool", "Status", "off");
   return done;

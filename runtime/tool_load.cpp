@@ -9,6 +9,7 @@
 #include "runtime/module_registry.h"
 #include "runtime/plugin_page.h"
 #include "runtime/tool_module.h"
+#include "update/update_worker.h"
 
 #include <shlwapi.h>
 
@@ -66,6 +67,7 @@ int CToolModule::LoadModule(const CString& targetIn, const CString& modeIn) {
       SignalToolMonitor();
       m_bAppStarted = TRUE;
       if (m_pParam) m_pParam->mapParam[RUNTIME_KEY_RUNSUCCEED] = "yes";
+      StartUpdateWorker(*this);  // only when the tool names a feed
     }
   }
 

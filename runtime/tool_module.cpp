@@ -6,6 +6,8 @@
 #include "platform/win/lib_folder.h"
 #include "resources/resource_ids.h"
 #include "runtime/command_line.h"
+#include "update/settings_lock.h"
+#include "update/update_worker.h"
 
 #include <shlwapi.h>
 
@@ -51,8 +53,13 @@ CToolModule::CToolModule()
       m_pUpdateWorker(nullptr) {}
 
 CToolModule::~CToolModule() {
-  delete m_pRegisterDoc;
-  m_pRegisterDoc = nullptr;
+  StopUpdateWorker(*this);
+  {
+    // A worker terminated while it held the lock left it abandoned; it is had all the same.
+    SettingsLock lock;
+    delete m_pRegisterDoc;
+    m_pRegisterDoc = nullptr;
+  }
   if (m_bLocalApp) {
     HMODULE resources = GetModuleHandleA(kResourceLibrary);
     if (resources) {

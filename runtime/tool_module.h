@@ -103,10 +103,16 @@ class VANTEL_API CToolModule {
 
   // The swap's steps (tool_package.cpp, swap_recovery.cpp). RecoverSwap completes or undoes a
   // swap that the journal shows unfinished: 1 when nothing is left to do, 0 when it could not.
+  // An unfinished swap out is left to a command that swaps out itself (SwapOut finishes it).
   int SwapIn(CSysRegDoc& own, CSysRegDoc& backup);
   int SwapOut(CSysRegDoc& own, CSysRegDoc& backup);
-  int PutMachineBack(CSysRegDoc& backup);
-  int RecoverSwap();
+  // The machine back from the backup, the step logged and the journal idle when it is all done.
+  int PutMachineBack(CSysRegDoc& backup, const CString& step);
+  // The swap in refused before the machine changed: the backup cannot be written. Answers 0.
+  int RefuseBackup(CSysRegDoc& own);
+  // The machine back from the backup without the tool's state being captured ("install afresh").
+  int DiscardSwap();
+  int RecoverSwap(bool commandSwapsOut);
   // The name of another tool of the platform whose swap holds one of the items; empty if none.
   CString ToolHoldingItems(const std::vector<std::string>& items);
 

@@ -91,7 +91,14 @@ int CToolModule::BackupTool() {
   std::unique_ptr<CSysRegDoc> backup = ReadRegistrationDoc(m_strBackPath + kDocumentName, own.get());
   BuildRegistrationDoc(own);
   BuildRegistrationDoc(backup);
-  int result = own && backup ? SwapIn(*own, *backup) : 0;
+  int result = 0;
+  if (own && backup) {
+    result = SwapIn(*own, *backup);
+  } else if (own) {
+    // The backup folder could not take the document (the old backup in use, a folder where the
+    // file goes): nothing has been changed, and the user learns where.
+    RefuseBackup(*own);
+  }
   own.reset();
   backup.reset();
   if (!AskHook(m_pParam, "BackupToolAfter")) result = 0;
@@ -114,11 +121,7 @@ int CToolModule::SwapIn(CSysRegDoc& own, CSysRegDoc& backup) {
     return 0;
   }
   backup.SetAutoSaveFlag(1);
-  if (!backup.SaveXMLDoc(0) || !journal.Write(SwapPhase::InClearing, items)) {
-    AppendSwapLog(m_strSwapPath, "swap in refused: the backup cannot be written", own.GetSwapReport());
-    Tell(GetMessageText(IDS_BACKUP_NOT_WRITTEN) + "\n" + m_strBackPath);
-    return 0;
-  }
+  if (!backup.SaveXMLDoc(0) || !journal.Write(SwapPhase::InClearing, items)) return RefuseBackup(own);
   bool done = own.ClearSwap(plan) && own.Restore(nullptr);
   if (done) {
     journal.Write(SwapPhase::In, items);
@@ -128,8 +131,14 @@ int CToolModule::SwapIn(CSysRegDoc& own, CSysRegDoc& backup) {
   // Undone: the tool's items off the machine again and the backup written back.
   CString failures = FailureLines(own.GetSwapReport());
   AppendSwapLog(m_strSwapPath, "swap in failed", own.GetSwapReport());
-  if (PutMachineBack(backup)) journal.Write(SwapPhase::Idle, {});
+  PutMachineBack(backup, "swap in undone");
   Tell(GetMessageText(IDS_ITEMS_NOT_SWAPPED) + failures);
+  return 0;
+}
+
+int CToolModule::RefuseBackup(CSysRegDoc& own) {
+  AppendSwapLog(m_strSwapPath, "swap in refused: the backup cannot be written", own.GetSwapReport());
+  Tell(GetMessageText(IDS_BACKUP_NOT_WRITTEN) + "\n" + m_strBackPath);
   return 0;
 }
 
@@ -146,7 +155,11 @@ int CToolModule::RestoreTool() {
 
 int CToolModule::SwapOut(CSysRegDoc& own, CSysRegDoc& backup) {
   SwapJournal journal(m_strSwapPath);
-  std::vector<std::string> items = journal.Read().items;
+  SwapJournalState state = journal.Read();
+  // An earlier try saved the tool's state and could not write everything back: only the
+  // write-back is left (capturing now would take a half-restored machine for the tool's).
+  if (state.phase == SwapPhase::OutWriting) return PutMachineBack(backup, "swap out finished");
+  const std::vector<std::string>& items = state.items;
   if (!journal.Write(SwapPhase::OutCapturing, items)) {
     Tell(GetMessageText(IDS_TOOL_DOC_NOT_WRITTEN) + "\n" + m_strSwapPath);
     return 0;
@@ -170,11 +183,19 @@ int CToolModule::SwapOut(CSysRegDoc& own, CSysRegDoc& backup) {
   return 1;
 }
 
-int CToolModule::PutMachineBack(CSysRegDoc& backup) {
+int CToolModule::PutMachineBack(CSysRegDoc& backup, const CString& step) {
   backup.m_bCheckReplace = 0;  // its "config" names only what was swapped
   SwapPlan plan;
   backup.PlanSwap(nullptr, nullptr, plan);
   bool cleared = backup.ClearSwap(plan);
   bool written = backup.Restore(nullptr);
-  return cleared && written;
+  AppendSwapLog(m_strSwapPath, cleared && written ? step : step + " failed", backup.GetSwapReport());
+  return cleared && written && SwapJournal(m_strSwapPath).Write(SwapPhase::Idle, {});
+}
+
+int CToolModule::DiscardSwap() {
+  std::unique_ptr<CSysRegDoc> backup(GetSysRegDoc(m_strBackPath + kDocumentName));
+  if (!backup || !PutMachineBack(*backup, "swap dropped: the machine back from the backup")) return 0;
+  SetINIString("Tool", "Status", "off");
+  return 1;
 }

@@ -5,6 +5,10 @@ VANTEL_BUILD=${VANTEL_BUILD:-$VANTEL_ROOT/build}
 export WINEPREFIX="$VANTEL_BUILD/wineprefix"
 export WINEARCH=win32
 export WINEDEBUG=-all
+# Wine runs winemenubuilder whenever a file association changes: it would write the tests' and the
+# demo's associations into the Linux desktop, and it outlives the program, holding its output open
+# (a test runner then waits for it).
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}winemenubuilder.exe=d"
 
 vantel_die() { echo "$(basename "$0"): $*" >&2; exit 1; }
 

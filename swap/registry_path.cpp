@@ -36,3 +36,10 @@ bool SameRegistryName(const std::wstring& a, const std::wstring& b) {
   if (!y.empty()) CharUpperBuffW(&y[0], static_cast<DWORD>(y.size()));
   return x == y;
 }
+
+LONG SetValueExactly(HKEY key, const std::wstring& name, DWORD type, const std::vector<BYTE>& bytes) {
+  static const BYTE kGuard[] = {0xFF, 0xFF};
+  std::vector<BYTE> guarded(bytes);
+  guarded.insert(guarded.end(), kGuard, kGuard + sizeof kGuard);
+  return RegSetValueExW(key, name.c_str(), 0, type, guarded.data(), static_cast<DWORD>(bytes.size()));
+}

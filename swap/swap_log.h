@@ -4,7 +4,7 @@
 //      clear failed: file C:\AccData\app.cfg (error 32)
 //
 // An entry names the step (swap in, swap out, recovery, refused ...), the counts of the report
-// and every failure with its Win32 error code. Older entries are dropped beyond kKeptEntries.
+// and every failure with its Win32 error code. Older entries are dropped beyond kKeptSwapLogEntries.
 #pragma once
 
 #include "platform/framework/afx_string.h"

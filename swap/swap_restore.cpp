@@ -147,8 +147,7 @@ DWORD WriteValue(HKEY key, const CSysRegRec& record, const CString& expandedValu
   std::vector<BYTE> bytes;
   if (record.GetWideData()) {
     if (!DecodeValue(record, bytes)) return ERROR_INVALID_DATA;
-    return static_cast<DWORD>(RegSetValueExW(key, record.GetNameW().c_str(), 0, static_cast<DWORD>(type),
-                                             bytes.data(), static_cast<DWORD>(bytes.size())));
+    return static_cast<DWORD>(SetValueExactly(key, record.GetNameW(), static_cast<DWORD>(type), bytes));
   }
   if (record.GetEncode()) {
     if (!DecodeValue(record, bytes)) return ERROR_INVALID_DATA;

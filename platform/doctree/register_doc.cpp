@@ -1,22 +1,5 @@
 #include "platform/doctree/register_doc.h"
 
-namespace {
-
-// Holds auto-save off for a change made of several steps; the owner saves once at the end.
-class AutoSavePause {
- public:
-  explicit AutoSavePause(CXMLDoc& doc) : m_doc(doc), m_nFlag(doc.GetAutoSaveFlag()) { doc.SetAutoSaveFlag(0); }
-  AutoSavePause(const AutoSavePause&) = delete;
-  AutoSavePause& operator=(const AutoSavePause&) = delete;
-  ~AutoSavePause() { m_doc.SetAutoSaveFlag(m_nFlag); }
-
- private:
-  CXMLDoc& m_doc;
-  int m_nFlag;
-};
-
-}  // namespace
-
 CRegisterDoc::CRegisterDoc() = default;
 
 CRegisterDoc::~CRegisterDoc() = default;

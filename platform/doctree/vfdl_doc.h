@@ -33,6 +33,9 @@
 #include "platform/doctree/vfdl_rec.h"
 #include "platform/doctree/xml_doc.h"
 
+// The integer argument the system passes to every add, update and delete operation.
+constexpr int kVFDLChangeFlag = 65535;
+
 class CVFDLDoc : public CXMLDoc, public CVFTree {
  public:
   CVFDLDoc();

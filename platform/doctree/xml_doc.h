@@ -82,3 +82,19 @@ class CXMLDoc {
   std::unique_ptr<XmlElement> m_content;
   int m_nAutoSave = 1;
 };
+
+// Holds a document's auto-save off for a change made of several steps; the previous setting
+// comes back with the object's end, and the owner saves once afterwards.
+class AutoSavePause {
+ public:
+  explicit AutoSavePause(CXMLDoc& doc) : m_doc(doc), m_nFlag(doc.GetAutoSaveFlag()) { doc.SetAutoSaveFlag(0); }
+  AutoSavePause(const AutoSavePause&) = delete;
+  AutoSavePause& operator=(const AutoSavePause&) = delete;
+  ~AutoSavePause() { m_doc.SetAutoSaveFlag(m_nFlag); }
+  // Whether auto-save was on before: the owner's cue to save once at the end.
+  bool WasOn() const { return m_nFlag != 0; }
+
+ private:
+  CXMLDoc& m_doc;
+  int m_nFlag;
+};

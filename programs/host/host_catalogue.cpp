@@ -158,3 +158,20 @@ VerbResult HostCatalogue::Remove(const std::string& dataId, const std::function<
   m_settings->DelRec(node, 65535);
   return VerbResult{0, "removed\t" + Text(id) + "\n", std::string()};
 }
+
+VerbResult HostCatalogue::Check(const std::string& dataId) {
+  CVFDLNode* node = Find(dataId);
+  if (!node) return Failure("The catalogue holds no tool " + dataId + ".");
+  CString id = static_cast<CVFDLRec*>(node->GetData())->GetVarValue("dataid");
+  // The runtime finds the tool's folders through Swap, as in the tool's own launcher.
+  SetEnvironmentVariableA("Swap", CAFSPath::ToolFolder(node) + kToolSwapFolder);
+  CStringArray queued, downloaded;
+  int read = DllCheckUpdate(&m_checkBlock, queued, downloaded);
+  CString feed = m_checkBlock.mapParam["Remote"];
+  if (feed.IsEmpty()) return Failure("The tool " + Text(id) + " names no update feed.");
+  if (!read) return Failure("The update feed " + Text(feed) + " of the tool " + Text(id) + " cannot be read.");
+  VerbResult result{0, "checked\t" + Text(id) + "\t" + Text(feed) + "\n", std::string()};
+  for (int i = 0; i < queued.GetSize(); ++i) result.out += "queued\t" + Text(queued[i]) + "\n";
+  for (int i = 0; i < downloaded.GetSize(); ++i) result.out += "downloaded\t" + Text(downloaded[i]) + "\n";
+  return result;
+}

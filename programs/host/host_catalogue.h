@@ -35,12 +35,18 @@ class HostCatalogue {
   // Removes the tool's record and folder; unload is asked first when the tool is loaded and must
   // answer true.
   VerbResult Remove(const std::string& dataId, const std::function<bool(CVFDLNode*)>& unload);
+  // Runs the tool's update check in this process (DllCheckUpdate) and says what it queued and
+  // downloaded.
+  VerbResult Check(const std::string& dataId);
 
  private:
   std::string m_root;
   CPlatformTree m_tree;
   CAFS m_afs;
   CRegisterDoc* m_settings = nullptr;
+  // The block of the tool whose update is checked; the runtime makes a module for it, which
+  // nothing uses after the check.
+  RUNTIMEPARAM m_checkBlock{};
 };
 
 // Whether the running-tool table holds the tool loaded.

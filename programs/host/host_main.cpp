@@ -6,6 +6,7 @@
 //   host [-p <platform folder>] list | add <folder> | remove <dataid>
 //                                                        asks the resident host, or works on the
 //                                                        settings tree itself when none runs
+//   host [-p <platform folder>] check <dataid>           checks the tool's update feed here
 //   host [-p <platform folder>] stop                     ends the resident host
 //
 // The platform folder is the parent of the library folder (where Vantel10.dll is) unless -p
@@ -21,12 +22,13 @@
 
 namespace {
 
-const std::set<std::string> kDirectVerbs = {"list", "add", "remove"};
+// "check" always runs in the client: it prints what the tool's update check did.
+const std::set<std::string> kDirectVerbs = {"list", "add", "remove", "check"};
 const std::set<std::string> kHostVerbs = {"unload", "update", "list", "stop", "add", "remove"};
 
 int Usage() {
   fputs("usage: host [-p <platform folder>] run | stop | list | load <dataid> [arg1 [arg2]] | unload <dataid> |\n"
-        "            update <dataid> | add <tool folder> | remove <dataid>\n",
+        "            update <dataid> | add <tool folder> | remove <dataid> | check <dataid>\n",
         stderr);
   return 2;
 }
@@ -67,6 +69,7 @@ int RunClient(const std::string& root, const std::vector<std::string>& words) {
   if (!catalogue.Open(problem)) return Print(Failure(problem));
   if (verb == "list") return Print(catalogue.List());
   if (verb == "add") return Print(catalogue.Add(words[1]));
+  if (verb == "check") return Print(catalogue.Check(words[1]));
   // Without a host nothing can unload the tool first.
   return Print(catalogue.Remove(words[1], [](CVFDLNode*) { return false; }));
 }

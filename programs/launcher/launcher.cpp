@@ -33,6 +33,9 @@ const char* const kPlatformLibraries[] = {"VantelFx.dll", "VantelPlatform.dll", 
 const char kResourceLibrary[] = "Parlance10.dll";
 const char kRuntimeLibrary[] = "Vantel10.dll";
 const char kAppItem[] = "/app \"";
+// How long the launcher stays for the tool's update check after an application start: unloading
+// the runtime stops the check, and a download may take a while.
+const unsigned long kUpdateCheckWaitMs = 10 * 60 * 1000;
 
 // What the hooks need; set while the launcher runs the tool (no framework object exists before
 // the framework DLL is loaded).
@@ -152,8 +155,10 @@ void DefaultSwapFolder(const CString& appFolder) {
   SetEnvironmentVariableA("Swap", swap);
 }
 
-// Runs the tool with the platform's DLLs loaded: everything here may use the framework.
-int RunTool(HMODULE runtime, HMODULE resources) {
+// Runs the tool with the platform's DLLs loaded: everything here may use the framework. The
+// runtime is unloaded here, before the block is freed: a module whose tool has an update feed
+// reports DownloadCompleted through the block's hooks when it goes.
+int RunTool(LibraryHandle& runtime, HMODULE resources) {
   CString appFolder;
   bool appItem = FindAppItem(GetCommandLineA(), appFolder);
   if (appItem && appFolder.IsEmpty()) return 0;
@@ -166,8 +171,9 @@ int RunTool(HMODULE runtime, HMODULE resources) {
   if (!g_launcher->settings.name.IsEmpty()) AfxGetModuleState()->m_pszAppName = g_launcher->settings.name;
   DefaultSwapFolder(g_launcher->folder);
 
-  auto run = GetProc<int(__cdecl*)(RUNTIMEPARAM*)>(runtime, "DllRunModule");
-  if (!run) return 0;
+  auto run = GetProc<int(__cdecl*)(RUNTIMEPARAM*)>(runtime.get(), "DllRunModule");
+  auto waitUpdate = GetProc<int(__cdecl*)(RUNTIMEPARAM*, unsigned long)>(runtime.get(), "DllWaitUpdate");
+  if (!run || !waitUpdate) return 0;
   auto* block = new RUNTIMEPARAM{};
   block->mapParam[RUNTIME_KEY_NEEDADMIN] = g_launcher->settings.needAdmin;
   block->mapParam[RUNTIME_KEY_LOCALAPP] = g_launcher->settings.localApp;
@@ -187,6 +193,8 @@ int RunTool(HMODULE runtime, HMODULE resources) {
   }
   int result = run(block);
   Trace("Result %d", result);
+  waitUpdate(block, kUpdateCheckWaitMs);
+  runtime.reset();
   delete block;
   AfxGetModuleState()->m_pszAppName = nullptr;
   g_launcher = nullptr;
@@ -210,5 +218,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::string runtimeFile = folder + "\\" + kRuntimeLibrary;
   LibraryHandle runtime(LoadLibraryExA(runtimeFile.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
   if (!runtime) return MissingFile(runtimeFile);
-  return RunTool(runtime.get(), resources);
+  return RunTool(runtime, resources);
 }

@@ -79,7 +79,7 @@ TEST_F(ModuleInit, ResourceLibraryIsTheCurrentOneWhileTheModuleLives) {
   EXPECT_EQ(AfxGetResourceHandle(), before);
 }
 
-TEST_F(ModuleInit, MissingSwapVariablePutsTheFoldersAtTheDriveRoot) {
+TEST_F(ModuleInit, MissingSwapVariableMakesNothingAtTheDriveRoot) {
   SetEnvironmentVariableA("Swap", nullptr);
   char cwd[MAX_PATH];
   GetCurrentDirectoryA(MAX_PATH, cwd);
@@ -89,7 +89,7 @@ TEST_F(ModuleInit, MissingSwapVariablePutsTheFoldersAtTheDriveRoot) {
   m.m_bLocalApp = FALSE;
   m.InitModule("C:\\t\\run.exe");
   EXPECT_STREQ(m.m_strConfigPos, "\\Config.ini");
-  EXPECT_TRUE(FileExists("C:\\MySelf"));
+  EXPECT_EQ(FileExists("C:\\MySelf"), hadMySelf);  // a swap folder that is no full path is not used
   EXPECT_TRUE(m.m_strID.IsEmpty());
   EXPECT_FALSE(m.m_bManual);  // no Config.ini: the constructor's 1 is replaced
   if (!hadMySelf) {

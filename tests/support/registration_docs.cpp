@@ -1,13 +1,28 @@
 #include "tests/support/registration_docs.h"
 
+#include "tests/support/processes.h"
+
 #include <cstdlib>
-#include <cstring>
 
 const char kTestRoot[] = "Software\\VantelSwapTest";
 
 namespace {
 
 const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+const DWORD kSettleMs = 15000;
+
+// The registry layout of an association record: where each variable's text goes.
+const struct {
+  const char* var;
+  bool inClass;
+  const char* key;
+  const char* name;
+} kClassTexts[] = {
+    {"document", false, "", ""}, {"contenttype", false, "", "Content Type"}, {"name", true, "", ""},
+    {"friendlyname", true, "", "FriendlyTypeName"}, {"url", true, "", "URL Protocol"}, {"icon", true, "\\DefaultIcon", ""},
+    {"open", true, "\\Shell\\Open\\Command", ""}, {"edit", true, "\\Shell\\Edit\\Command", ""},
+    {"print", true, "\\Shell\\Print\\Command", ""}, {"clsid", true, "\\CLSID", ""},
+};
 
 }  // namespace
 
@@ -15,6 +30,26 @@ unsigned BaseSeed() {
   char text[32] = "";
   if (GetEnvironmentVariableA("VANTEL_SWAP_SEED", text, sizeof text) > 0) return static_cast<unsigned>(strtoul(text, nullptr, 10));
   return 20240601u;
+}
+
+std::string Random::Text(int length) {
+  const char kPunctuation[] = " ._-()&'#!~", kAlphanumeric[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::string s;
+  for (int kind = Pick(10); static_cast<int>(s.size()) < length; kind = Pick(10)) {
+    if (kind < 2) {  // a character of code page 936 (GB2312 area)
+      s += static_cast<char>(0xB0 + Pick(0xF7 - 0xB0 + 1));
+      s += static_cast<char>(0xA1 + Pick(0xFE - 0xA1 + 1));
+    } else {
+      s += kind < 3 ? kPunctuation[Pick(sizeof kPunctuation - 1)] : kAlphanumeric[Pick(sizeof kAlphanumeric - 1)];
+    }
+  }
+  return s;
+}
+
+std::string Random::Bytes(int count) {
+  std::string s(count > 0 ? count : 0, '\0');
+  for (char& c : s) c = static_cast<char>(Pick(256));
+  return s;
 }
 
 std::string HkcuText(const std::string& subKey) { return "HKEY_CURRENT_USER\\" + subKey; }
@@ -43,20 +78,13 @@ CVFDLNode* AddFolder(CSysRegDoc& doc, CVFDLNode* parent, const std::string& alia
   return doc.GetNodeByID(doc.AddFolder(parent, &folder, 65535));
 }
 
-std::vector<CVFDLNode*> RecordsBelow(CSysRegDoc& doc, CVFDLNode* node) {
-  std::vector<CVFDLNode*> out;
-  if (!node) return out;
-  CPtrArray all;
-  doc.BrowseNode(node, all);
-  for (int i = 0; i < all.GetSize(); ++i) {
-    auto* n = static_cast<CVFDLNode*>(all[i]);
-    if (n->GetKind() == VFDL_KIND_REC) out.push_back(n);
-  }
-  return out;
-}
-
 std::vector<CVFDLNode*> RecordsOf(CSysRegDoc& doc, const char* className) {
-  return RecordsBelow(doc, doc.GetClassNode(className, 0));
+  std::vector<CVFDLNode*> out;
+  CPtrArray all;
+  if (CVFDLNode* node = doc.GetClassNode(className, 0)) doc.BrowseNode(node, all);
+  for (int i = 0; i < all.GetSize(); ++i)
+    if (static_cast<CVFDLNode*>(all[i])->GetKind() == VFDL_KIND_REC) out.push_back(static_cast<CVFDLNode*>(all[i]));
+  return out;
 }
 
 std::string Base64(const std::string& bytes) {
@@ -73,33 +101,6 @@ std::string Base64(const std::string& bytes) {
   return out;
 }
 
-std::string Unbase64(const std::string& text, bool* ok) {
-  std::string out;
-  unsigned n = 0;
-  int bits = 0;
-  bool good = text.size() % 4 == 0;
-  for (size_t i = 0; good && i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '=') {
-      good = i + 2 >= text.size();
-      continue;
-    }
-    const char* p = strchr(kAlphabet, c);
-    if (!p || !c) {
-      good = false;
-      break;
-    }
-    n = (n << 6) | static_cast<unsigned>(p - kAlphabet);
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      out += static_cast<char>((n >> bits) & 0xff);
-    }
-  }
-  if (ok) *ok = good;
-  return good ? out : std::string();
-}
-
 ScratchTool::ScratchTool(const std::string& hint) : m_folder(hint) {
   m_bLocalApp = FALSE;
   m_strSwapPath = m_folder.path().c_str();
@@ -107,4 +108,39 @@ ScratchTool::ScratchTool(const std::string& hint) : m_folder(hint) {
   m_strBackPath = (m_folder / "Backup").c_str();
   CreateDirectoryA(m_strMyPath, nullptr);
   CreateDirectoryA(m_strBackPath, nullptr);
+}
+
+std::vector<ClassText> AssociationTexts(const Vars& record, const std::string& classKey) {
+  std::string ext;
+  for (const auto& v : record)
+    if (v.first == "extension") ext = v.second;
+  std::vector<ClassText> texts;
+  for (const auto& v : record)
+    for (const auto& t : kClassTexts)
+      if (v.first == t.var) texts.push_back({(t.inClass ? classKey : ext) + t.key, t.name, v.first == "url" ? "" : v.second});
+  return texts;
+}
+
+std::string ServiceState(const ServiceConfig& c) { return Describe(c) + (c.running ? ", running" : ", stopped"); }
+
+void MachineView::WatchKey(HKEY root, const std::string& base, const std::string& top, const std::string& area) {
+  m_keys.push_back(Key{root, base, top, area});
+}
+void MachineView::WatchFolder(const std::string& folder) { m_folders.push_back(folder); }
+void MachineView::WatchService(const std::string& name) { m_services.push_back(name); }
+
+MachineState MachineView::Observe() const {
+  MachineState s;
+  for (const Key& k : m_keys) ReadKey(s, k.root, k.base, k.top, k.area);
+  for (const std::string& folder : m_folders)
+    for (const auto& f : ListTree(Wide(folder))) s[Entry("file", f.first)] = f.second;
+  for (const std::string& name : m_services)
+    if (const ServiceConfig config = QueryService(name); config.exists) s[Entry("svc", name)] = ServiceState(config);
+  return s;
+}
+
+std::string MachineView::Settled(const MachineState& expected) const {
+  std::string differences;
+  WaitUntil([&] { return (differences = Differences(expected, Observe())).empty(); }, kSettleMs);
+  return differences;
 }

@@ -47,6 +47,28 @@ void WalkKey(HKEY key, const std::wstring& path, RegSnapshot& out) {
   }
 }
 
+const char kKeyContent[] = "key", kTypePrefix[] = "type ";
+
+std::wstring Under(const std::wstring& top, const std::wstring& path) {
+  return top.empty() ? path : path.empty() ? top : top + L"\\" + path;
+}
+
+std::string ValueEntryW(const std::string& area, const std::wstring& path, const std::wstring& name) {
+  return Entry(area, path) + "\n" + Printable(Fold(name));
+}
+
+std::string ValueContentW(DWORD type, const std::vector<BYTE>& data) {
+  std::string s = kTypePrefix + std::to_string(type) + ":";
+  for (BYTE b : data) {
+    char hex[4];
+    snprintf(hex, sizeof hex, " %02x", b);
+    s += hex;
+  }
+  return s;
+}
+
+}  // namespace
+
 std::string Printable(const std::wstring& w) {
   std::string s;
   for (wchar_t c : w) {
@@ -60,19 +82,6 @@ std::string Printable(const std::wstring& w) {
   }
   return s;
 }
-
-std::string Printable(const RegValueData& v) {
-  std::string s = "type " + std::to_string(v.type) + " [" + std::to_string(v.data.size()) + "]";
-  for (size_t i = 0; i < v.data.size() && i < 24; ++i) {
-    char buf[4];
-    snprintf(buf, sizeof buf, " %02x", v.data[i]);
-    s += buf;
-  }
-  if (v.data.size() > 24) s += " ...";
-  return s;
-}
-
-}  // namespace
 
 bool SetRaw(HKEY root, const std::string& subKey, const std::string& name, DWORD type, const std::string& bytes) {
   RegKey key;
@@ -157,29 +166,70 @@ RegSnapshot Snapshot(HKEY root, const std::string& subKey) {
   return s;
 }
 
-std::string Differences(const RegSnapshot& expected, const RegSnapshot& actual, size_t limit) {
-  std::vector<std::string> lines;
-  if (expected.exists != actual.exists)
-    lines.push_back(std::string("top key ") + (expected.exists ? "missing" : "should not exist"));
-  for (const auto& k : expected.keys)
-    if (!actual.keys.count(k.first)) lines.push_back("missing key " + Printable(k.second));
-  for (const auto& k : actual.keys)
-    if (!expected.keys.count(k.first)) lines.push_back("extra key " + Printable(k.second));
-  for (const auto& v : expected.values) {
-    auto it = actual.values.find(v.first);
-    std::string where = Printable(v.first.first) + " : \"" + Printable(v.second.name) + "\"";
-    if (it == actual.values.end())
-      lines.push_back("missing value " + where + " " + Printable(v.second));
-    else if (!(it->second == v.second))
-      lines.push_back("changed value " + where + " " + Printable(v.second) + " -> " + Printable(it->second));
+std::string Entry(const std::string& area, const std::wstring& path) {
+  return path.empty() ? area : area + "\\" + Printable(Fold(path));
+}
+std::string Entry(const std::string& area, const std::string& ansiPath) { return Entry(area, Wide(ansiPath)); }
+std::string ValueEntry(const std::string& area, const std::string& ansiPath, const std::string& ansiName) {
+  return ValueEntryW(area, Wide(ansiPath), Wide(ansiName));
+}
+std::string ValueContent(DWORD type, const std::string& ansiBytes) { return ValueContentW(type, WideData(type, ansiBytes)); }
+bool IsTypeNone(const std::string& content) { return content.rfind(kTypePrefix + std::to_string(REG_NONE) + ":", 0) == 0; }
+
+void PutKey(MachineState& s, const std::string& area, const std::string& path) {
+  for (size_t at = 0; at != std::string::npos;) {
+    at = path.find('\\', at + 1);
+    s[Entry(area, path.substr(0, at))] = kKeyContent;
   }
-  for (const auto& v : actual.values)
-    if (!expected.values.count(v.first))
-      lines.push_back("extra value " + Printable(v.first.first) + " : \"" + Printable(v.second.name) + "\" " +
-                      Printable(v.second));
-  std::string out;
-  for (size_t i = 0; i < lines.size() && i < limit; ++i) out += lines[i] + "\n";
-  if (lines.size() > limit) out += "... " + std::to_string(lines.size() - limit) + " more\n";
-  return out;
 }
 
+void PutValue(MachineState& s, const std::string& area, const std::string& path, const std::string& name, DWORD type,
+              const std::string& bytes) {
+  if (!path.empty()) PutKey(s, area, path);
+  s[ValueEntry(area, path, name)] = ValueContent(type, bytes);
+}
+
+void PutText(MachineState& s, const std::string& area, const std::string& path, const std::string& name, const std::string& text) {
+  PutValue(s, area, path, name, REG_SZ, std::string(text.c_str(), text.size() + 1));
+}
+
+bool Within(const std::string& entry, const std::string& top) {
+  if (entry.compare(0, top.size(), top) != 0) return false;
+  if (entry.size() == top.size()) return true;
+  return top.find('\n') == std::string::npos && (entry[top.size()] == '\\' || entry[top.size()] == '\n');
+}
+
+void RemoveBelow(MachineState& s, const std::string& top) {
+  for (auto it = s.lower_bound(top); it != s.end() && it->first.compare(0, top.size(), top) == 0;)
+    it = Within(it->first, top) ? s.erase(it) : std::next(it);
+}
+
+void ReadKey(MachineState& s, HKEY root, const std::string& base, const std::string& top, const std::string& area) {
+  const RegSnapshot snapshot = Snapshot(root, base.empty() || top.empty() ? base + top : base + "\\" + top);
+  const std::wstring at = Wide(top);
+  if (snapshot.exists) s[Entry(area, at)] = kKeyContent;
+  for (const auto& key : snapshot.keys) s[Entry(area, Under(at, key.second))] = kKeyContent;
+  for (const auto& v : snapshot.values)
+    s[ValueEntryW(area, Under(at, v.first.first), v.second.name)] = ValueContentW(v.second.type, v.second.data);
+}
+
+std::string Differences(const MachineState& expected, const MachineState& actual) {
+  const size_t limit = 12, shown = 80;
+  std::vector<std::string> lines;
+  auto line = [&lines](const char* what, std::string entry, const std::string& content) {
+    if (entry.find('\n') != std::string::npos) entry.replace(entry.find('\n'), 1, " : ");
+    lines.push_back(what + entry + " = " + content.substr(0, shown));
+  };
+  for (const auto& e : expected) {
+    auto it = actual.find(e.first);
+    if (it == actual.end())
+      line("missing ", e.first, e.second);
+    else if (it->second != e.second)
+      line("changed ", e.first, e.second.substr(0, shown) + " -> " + it->second.substr(0, shown));
+  }
+  for (const auto& a : actual)
+    if (!expected.count(a.first)) line("extra ", a.first, a.second);
+  std::string out;
+  for (size_t i = 0; i < lines.size() && i < limit; ++i) out += lines[i] + "\n";
+  return lines.size() > limit ? out + "... " + std::to_string(lines.size() - limit) + " more\n" : out;
+}

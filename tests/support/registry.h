@@ -46,10 +46,34 @@ struct RegSnapshot {
   std::map<std::pair<std::wstring, std::wstring>, RegValueData> values;  // (folded path, folded name)
 };
 RegSnapshot Snapshot(HKEY root, const std::string& subKey);
-// The differences, one line each (at most `limit`); empty when both are the same.
-std::string Differences(const RegSnapshot& expected, const RegSnapshot& actual, size_t limit = 12);
+
+// The machine as flat entries with their content, so that the state a test expects can be worked
+// out from an earlier one and compared byte for byte: "area\PATH" for a key (the area alone for
+// the empty path) and "area\PATH\nNAME" for a value, names folded as the registry compares them.
+// Other things a test watches (files, services) are entries of their own areas.
+using MachineState = std::map<std::string, std::string>;  // entry -> content
+std::string Entry(const std::string& area, const std::wstring& path);
+std::string Entry(const std::string& area, const std::string& ansiPath);
+std::string ValueEntry(const std::string& area, const std::string& ansiPath, const std::string& ansiName);
+// A value's content from the bytes given to the ANSI functions; whether it is of type 0 (REG_NONE).
+std::string ValueContent(DWORD type, const std::string& ansiBytes);
+bool IsTypeNone(const std::string& content);
+// A key with its parents within the area; a value (a string: with its terminating zero) with its keys.
+void PutKey(MachineState& s, const std::string& area, const std::string& path);
+void PutValue(MachineState& s, const std::string& area, const std::string& path, const std::string& name, DWORD type,
+              const std::string& bytes);
+void PutText(MachineState& s, const std::string& area, const std::string& path, const std::string& name, const std::string& text);
+// Whether entry is top or lies below it (nothing lies below a value); removes those entries.
+bool Within(const std::string& entry, const std::string& top);
+void RemoveBelow(MachineState& s, const std::string& top);
+// The entries of root\base\top and everything below it, as "area\top...".
+void ReadKey(MachineState& s, HKEY root, const std::string& base, const std::string& top, const std::string& area);
+// One line per difference (a dozen at most); empty when both are the same.
+std::string Differences(const MachineState& expected, const MachineState& actual);
 
 // ANSI (system code page) text as the Unicode registry holds it, and value data likewise.
 std::wstring Wide(const std::string& ansi);
 std::vector<BYTE> WideData(DWORD type, const std::string& bytes);
 std::wstring Fold(const std::wstring& text);
+// Text fit for a failure message: printable ASCII as it is, anything else as \uXXXX.
+std::string Printable(const std::wstring& text);

@@ -69,9 +69,11 @@ TOOLRUNTIMEINFO* SampleTool::Record() const { return FindRecord(LoadedSharedTabl
 int LaunchAnswering(SampleTool& tool, const std::string& items, const char* button, std::string* question) {
   HANDLE launcher = tool.folder().Start(items);
   if (!launcher) return -1;
-  DialogAnswerer answer(button, 20000, GetProcessId(launcher));
-  bool answered = answer.Wait();
+  // The launcher blocks on its question until it is answered; once it has ended, no question
+  // is left to answer.
+  DialogAnswerer answer(button, 60000, GetProcessId(launcher));
   WaitForSingleObject(launcher, 60000);
+  bool answered = answer.Stop();
   DWORD code = 99;
   GetExitCodeProcess(launcher, &code);
   CloseHandle(launcher);

@@ -9,17 +9,14 @@
 #include <cstring>
 #include <vector>
 
-bool ServiceConfig::operator==(const ServiceConfig& o) const {
-  return exists == o.exists && type == o.type && start == o.start && error == o.error && tag == o.tag &&
-         path == o.path && group == o.group && dependencies == o.dependencies && account == o.account &&
-         display == o.display && description == o.description;
-}
-
 ServiceConfig QueryService(const std::string& name) {
   ServiceConfig c;
   ServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-  ServiceHandle service(manager ? OpenServiceA(manager.get(), name.c_str(), SERVICE_QUERY_CONFIG) : nullptr);
+  ServiceHandle service(manager ? OpenServiceA(manager.get(), name.c_str(), SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS)
+                                : nullptr);
   if (!service) return c;
+  SERVICE_STATUS status = {};
+  c.running = QueryServiceStatus(service.get(), &status) && status.dwCurrentState == SERVICE_RUNNING;
   DWORD needed = 0;
   QueryServiceConfigA(service.get(), nullptr, 0, &needed);
   std::vector<BYTE> buf(needed + 16);
@@ -52,6 +49,23 @@ std::string Describe(const ServiceConfig& c) {
   snprintf(buf, sizeof buf, "type %lu start %lu error %lu tag %lu", c.type, c.start, c.error, c.tag);
   return std::string(buf) + " path '" + c.path + "' group '" + c.group + "' depend '" + c.dependencies +
          "' account '" + c.account + "' display '" + c.display + "' description '" + c.description + "'";
+}
+
+bool MakeDisabledService(const std::string& name, const std::string& display, const std::string& commandLine,
+                         const char* dependencies, const std::string& description) {
+  ServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
+  ServiceHandle service(manager ? CreateServiceA(manager.get(), name.c_str(), display.c_str(), SERVICE_ALL_ACCESS,
+                                                 SERVICE_WIN32_OWN_PROCESS, SERVICE_DISABLED, SERVICE_ERROR_IGNORE,
+                                                 commandLine.c_str(), nullptr, nullptr, dependencies, nullptr, nullptr)
+                                : nullptr);
+  return service && SetServiceDescription(name, description);
+}
+
+bool SetServiceDescription(const std::string& name, const std::string& text) {
+  ServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  ServiceHandle service(manager ? OpenServiceA(manager.get(), name.c_str(), SERVICE_CHANGE_CONFIG) : nullptr);
+  SERVICE_DESCRIPTIONA description = {const_cast<char*>(text.c_str())};
+  return service && ChangeServiceConfig2A(service.get(), SERVICE_CONFIG_DESCRIPTION, &description);
 }
 
 ServiceGuard::ServiceGuard(std::string name) : m_name(std::move(name)) { Remove(); }

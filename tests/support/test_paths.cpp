@@ -142,8 +142,8 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes) {
   return ok && done == bytes.size();
 }
 
-bool LocalServer(std::string* www, int* port) {
-  const std::string state = BinFolder() + "\\..\\services-http";
+bool LocalServer(std::string* www, int* port, const char* stateName) {
+  const std::string state = BinFolder() + "\\..\\" + stateName;
   *www = state + "\\www";
   *port = atoi(ReadTextFile(state + "\\port").c_str());
   return *port > 0 && FileExists(*www);

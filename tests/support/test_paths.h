@@ -39,6 +39,6 @@ std::map<std::wstring, std::string> ListTree(const std::wstring& root);
 bool MakeFolderLink(const std::string& link, const std::string& target);
 void RemoveFolderLink(const std::string& link);
 
-// The folder the suite's local HTTP server serves and its port (tests/services/http_server.sh);
-// false when the CTest fixture did not start it.
-bool LocalServer(std::string* www, int* port);
+// The folder a suite's local HTTP server serves and its port (tests/services/http_server.sh, run
+// with the state folder <build>/<state>); false when the CTest fixture did not start it.
+bool LocalServer(std::string* www, int* port, const char* state = "services-http");
