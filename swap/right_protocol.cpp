@@ -14,7 +14,8 @@ const size_t kSectionNameBytes = 8;
 const DWORD kLockWaitMs = 5000;
 // Far above what pending requests take (each carries at most one 32 KB environment).
 const LONGLONG kMaxRequestFileBytes = 1024 * 1024;
-const char kIdPurpose[] = "velmora.qor.right names";
+const char kNamesPurpose[] = "velmora.qor.right names";
+const char kFilePurpose[] = "velmora.qor.right file";
 const char kRequestPurpose[] = "request";
 const char kAnswerPurpose[] = "answer";
 const char kMutexSuffix[] = ".file";
@@ -84,8 +85,11 @@ RequestSections ParseSections(const std::string& text) {
 }  // namespace
 
 BrokerKey::BrokerKey(std::string secret) : m_secret(std::move(secret)) {
-  std::string id = HmacSha256Hex(m_secret, kIdPurpose);
-  if (id.size() >= kIdHexDigits) m_id = id.substr(0, kIdHexDigits);
+  std::string namesId = HmacSha256Hex(m_secret, kNamesPurpose);
+  std::string fileId = HmacSha256Hex(m_secret, kFilePurpose);
+  if (namesId.size() < kIdHexDigits || fileId.size() < kIdHexDigits) return;
+  m_id = namesId.substr(0, kIdHexDigits);
+  m_fileId = fileId.substr(0, kIdHexDigits);
 }
 
 BrokerKey BrokerKey::Generate() {
@@ -105,7 +109,7 @@ CString BrokerKey::EventName() const { return CString(kRightObjectPrefix) + m_id
 CString BrokerKey::MutexName() const { return EventName() + kMutexSuffix; }
 
 CString BrokerKey::RequestFile(const CString& platformFolder) const {
-  return platformFolder + kRequestFilePrefix + m_id.c_str() + ".ini";
+  return platformFolder + kRequestFilePrefix + m_fileId.c_str() + ".ini";
 }
 
 std::string BrokerKey::Code(const char* purpose, std::initializer_list<std::string> fields) const {

@@ -4,8 +4,9 @@
 // The caller that asks for the user's consent makes a random secret and puts it on the broker's
 // command line. From the secret come the names of the broker's request event and of the mutex
 // around its request file ("velmora.qor.right.<id>" and "velmora.qor.right.<id>.file") and the
-// file itself, "<platform>\data\right-<id>.ini"; <id> is an HMAC of the secret, so it tells
-// nothing about it. The file is an INI file read and written whole under the mutex, one section
+// file itself, "<platform>\data\right-<file id>.ini"; <id> and <file id> are two HMACs of the
+// secret, so neither tells anything about it, and the file's name, which anyone can see, does
+// not give away the names of the objects. The file is an INI file read and written whole under the mutex, one section
 // per request, named by 16 random hexadecimal digits:
 //   status       "ready" (written by the caller), "running" (the broker, before it runs it),
 //                then "success" or "error" (the broker's answer)
@@ -62,7 +63,7 @@ class BrokerKey {
  private:
   explicit BrokerKey(std::string secret);
   std::string m_secret;
-  std::string m_id;
+  std::string m_id, m_fileId;
 };
 
 // Held while a process reads or writes the request file: the file is rewritten whole, so a caller

@@ -75,7 +75,7 @@ CString ConsentedTool::AppFolder() const { return m_folder + kToolAppFolder; }
 
 CString ConsentedTool::SwapFolder() const { return m_folder + kToolSwapFolder; }
 
-CString ConsentedTool::LauncherPath() const { return AppFolder() + "\\" + kLauncherProgram; }
+CString ConsentedTool::LauncherPath() const { return m_libFolder + "\\" + kLauncherProgram; }
 
 bool ConsentedTool::IsAppFolder(const CString& folder) const {
   return SamePath(FinalFolderPath(folder), m_finalFolder + kToolAppFolder);
@@ -92,6 +92,6 @@ bool ConsentedTool::StillInPlace() const {
 UniqueHandle ConsentedTool::OpenLauncher() const {
   UniqueHandle file(CreateFileA(LauncherPath(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return UniqueHandle();
+  if (!file || !SamePath(FinalPathOf(file.get()), m_finalLibFolder + "\\" + kLauncherProgram)) return UniqueHandle();
   return file;
 }

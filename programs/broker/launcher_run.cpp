@@ -27,8 +27,9 @@ std::vector<char> CommandLine(const ConsentedTool& tool, const CString& command)
 }
 
 // Starts the launcher suspended, puts it into the job (which an older system refuses when the
-// broker itself runs in a job; the time limit then ends the launcher alone), then lets it run.
-bool StartLauncher(const ConsentedTool& tool, const LaunchPlan& plan, HANDLE job, PROCESS_INFORMATION& pi) {
+// broker itself runs in a job: the job is then let go, and the time limit ends the launcher
+// alone), then lets it run.
+bool StartLauncher(const ConsentedTool& tool, const LaunchPlan& plan, UniqueHandle& job, PROCESS_INFORMATION& pi) {
   UniqueHandle pinned = tool.OpenLauncher();
   if (!pinned) return false;
   std::vector<char> line = CommandLine(tool, plan.command);
@@ -38,7 +39,7 @@ bool StartLauncher(const ConsentedTool& tool, const LaunchPlan& plan, HANDLE job
   if (!CreateProcessA(tool.LauncherPath(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
                       environment.data(), tool.LibFolder(), &si, &pi))
     return false;
-  if (job) AssignProcessToJobObject(job, pi.hProcess);
+  if (job && !AssignProcessToJobObject(job.get(), pi.hProcess)) job.reset();
   if (ResumeThread(pi.hThread) == static_cast<DWORD>(-1)) {
     TerminateProcess(pi.hProcess, kNotStarted);
     return false;
@@ -51,7 +52,7 @@ bool StartLauncher(const ConsentedTool& tool, const LaunchPlan& plan, HANDLE job
 DWORD RunLauncher(const ConsentedTool& tool, const LaunchPlan& plan, DWORD timeLimitMs) {
   UniqueHandle job = KillOnCloseJob();
   PROCESS_INFORMATION pi = {};
-  if (!StartLauncher(tool, plan, job.get(), pi)) {
+  if (!StartLauncher(tool, plan, job, pi)) {
     UniqueHandle process(pi.hProcess), thread(pi.hThread);
     return kNotStarted;
   }

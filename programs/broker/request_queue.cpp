@@ -21,7 +21,10 @@ bool RequestQueue::TakeNext(TakenRequest& taken) {
   RequestSections kept;
   for (RequestSection& section : sections)
     if (Sort(section, taken, found, now)) kept.push_back(section);
-  if (m_changed || kept.size() != sections.size()) WriteRequestFile(m_file, kept);
+  if ((m_changed || kept.size() != sections.size()) && !WriteRequestFile(m_file, kept)) {
+    // Not marked "running": not run now; the next pass answers it "error" (taken before).
+    return false;
+  }
   return found;
 }
 
@@ -38,7 +41,10 @@ bool RequestQueue::Sort(RequestSection& section, TakenRequest& taken, bool& foun
   bool waiting = section.Get(kKeyStatus) == kStatusReady && m_taken.count(section.name) == 0 &&
                  now - issued <= m_requestLifeMs;
   if (!waiting) {
-    AnswerNow(section, false, kNotRun, now);
+    // A request of ours whose answer could not be written before gets it now; any other, "error".
+    auto outcome = m_outcomes.find(section.name);
+    bool known = outcome != m_outcomes.end();
+    AnswerNow(section, known && outcome->second.first, known ? outcome->second.second : kNotRun, now);
     return true;
   }
   if (!found) {
@@ -58,6 +64,7 @@ void RequestQueue::AnswerNow(RequestSection& section, bool success, DWORD exitCo
 }
 
 void RequestQueue::Answer(const TakenRequest& taken, bool success, DWORD exitCode) {
+  m_outcomes[taken.section.name] = {success, exitCode};
   RequestFileLock lock(m_key);
   RequestSections sections;
   if (!lock.owned() || !ReadRequestFile(m_file, sections)) return;
@@ -70,5 +77,5 @@ void RequestQueue::Answer(const TakenRequest& taken, bool success, DWORD exitCod
       replaced = true;
     }
   if (!replaced) sections.push_back(answer);
-  WriteRequestFile(m_file, sections);
+  if (!WriteRequestFile(m_file, sections)) m_answeredAt.erase(answer.name);  // the next pass writes it
 }

@@ -16,6 +16,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 
 struct TakenRequest {
   RequestSection section;  // as taken, with the request's code
@@ -42,5 +43,6 @@ class RequestQueue {
   DWORD m_requestLifeMs;
   std::set<std::string> m_taken;
   std::map<std::string, DWORD> m_answeredAt;
+  std::map<std::string, std::pair<bool, DWORD>> m_outcomes;  // what each request run here gave
   bool m_changed = false;  // this pass changed a section that stays
 };

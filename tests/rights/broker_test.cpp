@@ -362,7 +362,9 @@ TEST_F(BrokerAttacks, NoPlantedCodeRunsAndTheToolIsStillServed) {
          EXPECT_EQ(LauncherRuns(Tool()), runs + 1);
          return result;
        }},
-      {"a launcher that never ends; meanwhile a forged answer, a forged request, 10,000 junk sections", 0,
+      {"a launcher that never ends; meanwhile a forged answer, a forged request, 10,000 junk sections, "
+       "the lock named after the request file held",
+       0,
        [&] {
          HangNextLauncher(true);
          DWORD start = GetTickCount();
@@ -379,11 +381,15 @@ TEST_F(BrokerAttacks, NoPlantedCodeRunsAndTheToolIsStillServed) {
                  std::string(64, '0') + "\r\n";
          for (int i = 0; i < kJunkSections; ++i) text += "[junk" + std::to_string(i) + "]\r\nstatus=ready\r\n";
          WriteTextFile(file, text);
+         std::string id = file.substr(file.rfind("right-") + 6, 32);
+         UniqueHandle held(CreateMutexA(nullptr, FALSE, ("velmora.qor.right." + id + ".file").c_str()));
+         WaitForSingleObject(held.get(), 0);
          auto queued = std::async(std::launch::async, [&] { return Legit(); });
          int result = hung.get();
          EXPECT_GE(GetTickCount() - start, kTimeLimitMs);
          EXPECT_EQ(exitCode, static_cast<int>(kEndedAtTimeLimit));
          EXPECT_EQ(queued.get(), 1);  // seen among the junk, and served after the time limit
+         ReleaseMutex(held.get());
          EXPECT_LT(ReadTextFile(file).size(), 1024u);
          return result;
        }},
