@@ -37,9 +37,20 @@ bool SameRegistryName(const std::wstring& a, const std::wstring& b) {
   return x == y;
 }
 
-LONG SetValueExactly(HKEY key, const std::wstring& name, DWORD type, const std::vector<BYTE>& bytes) {
+namespace {
+// Bytes followed by a guard that is no terminating zero, in either character width.
+std::vector<BYTE> Guarded(const std::vector<BYTE>& bytes) {
   static const BYTE kGuard[] = {0xFF, 0xFF};
   std::vector<BYTE> guarded(bytes);
   guarded.insert(guarded.end(), kGuard, kGuard + sizeof kGuard);
-  return RegSetValueExW(key, name.c_str(), 0, type, guarded.data(), static_cast<DWORD>(bytes.size()));
+  return guarded;
+}
+}  // namespace
+
+LONG SetValueExactly(HKEY key, const std::wstring& name, DWORD type, const std::vector<BYTE>& bytes) {
+  return RegSetValueExW(key, name.c_str(), 0, type, Guarded(bytes).data(), static_cast<DWORD>(bytes.size()));
+}
+
+LONG SetValueExactly(HKEY key, const char* name, DWORD type, const std::vector<BYTE>& bytes) {
+  return RegSetValueExA(key, name, 0, type, Guarded(bytes).data(), static_cast<DWORD>(bytes.size()));
 }

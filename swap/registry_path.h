@@ -16,7 +16,8 @@ RegKey OpenRegistryPath(const std::wstring& path, REGSAM access);
 // Whether two key or value names are the same name to the registry (letter case ignored as the
 // registry ignores it).
 bool SameRegistryName(const std::wstring& a, const std::wstring& b);
-// Sets a value to exactly these bytes. RegSetValueExW counts a terminating zero in when a string's
-// next character in memory is zero; the bytes are passed with a guard after them so that a string
-// stored without its zero (or of odd length) comes back as it was.
+// Sets a value to exactly these bytes. RegSetValueExW and RegSetValueExA count a terminating zero
+// in when a string's next character in memory is zero; the bytes are passed with a guard after them
+// so that a string stored without its zero (or of odd length) comes back as it was.
 LONG SetValueExactly(HKEY key, const std::wstring& name, DWORD type, const std::vector<BYTE>& bytes);
+LONG SetValueExactly(HKEY key, const char* name, DWORD type, const std::vector<BYTE>& bytes);

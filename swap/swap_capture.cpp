@@ -219,7 +219,8 @@ void CSysRegDoc::PlanRecord(const CSysRegRec& record, CSysRegDoc* target, SwapPl
       CString full = GetFullPath(record.GetFile());
       bool exists = PathFileExistsA(full) != FALSE;
       if (!decide(exists)) break;
-      if (target && exists) captured = target->BackupFile(record.GetFile(), nullptr) != 0;
+      // Taken even when gone: a copy the target holds from an earlier capture goes with the file.
+      if (target) captured = target->BackupFile(record.GetFile(), nullptr) != 0;
       break;
     }
     case SYSREG_ASSOCIATION: {
@@ -245,7 +246,7 @@ void CSysRegDoc::PlanRecord(const CSysRegRec& record, CSysRegDoc* target, SwapPl
     }
     case SYSREG_SERVICE: {
       CString name = record.GetName();
-      bool exists = CCommon::IsServiceExist(name) != 0;
+      bool exists = CCommon::IsServiceInstalled(name) != 0;
       if (!decide(exists)) break;
       if (!target || !exists) break;
       captured = target->BackupService(name, nullptr) != 0;
@@ -448,11 +449,13 @@ int CSysRegDoc::BackupFile(const CString& file, CVFDLNode* parent) {
     if (!node) return 0;
   }
   CString storage = StorageFolder(node->GetID());
-  DeleteWithShell(storage + "\\*.*");
-  if (exists) {
-    if (!PathFileExistsA(storage)) CreateDirectoryA(storage, nullptr);
-    CopyWithShell(full, storage);
+  if (!exists) {  // the write-back then finds no copy and leaves the place empty
+    DeleteWithShell(storage);
+    return PathFileExistsA(storage) ? 0 : 1;
   }
+  DeleteWithShell(storage + "\\*.*");
+  if (!PathFileExistsA(storage)) CreateDirectoryA(storage, nullptr);
+  CopyWithShell(full, storage);
   return 1;
 }
 

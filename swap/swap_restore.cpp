@@ -151,8 +151,7 @@ DWORD WriteValue(HKEY key, const CSysRegRec& record, const CString& expandedValu
   }
   if (record.GetEncode()) {
     if (!DecodeValue(record, bytes)) return ERROR_INVALID_DATA;
-    return static_cast<DWORD>(
-        RegSetValueExA(key, name, 0, static_cast<DWORD>(type), bytes.data(), static_cast<DWORD>(bytes.size())));
+    return static_cast<DWORD>(SetValueExactly(key, name.c_str(), static_cast<DWORD>(type), bytes));
   }
   switch (type) {
     case REG_SZ: {
@@ -287,7 +286,7 @@ DWORD CSysRegDoc::RestoreRecord(const CSysRegRec& record, const CString& id, Ope
                           record.GetErrorControl(), record.GetGroup(), static_cast<unsigned long>(record.GetTag()),
                           CString(depend.data(), static_cast<int>(depend.size())), record.GetAccount(),
                           record.GetDisplayName(), record.GetDescription());
-      if (!CCommon::IsServiceExist(record.GetName())) return ERROR_SERVICE_DOES_NOT_EXIST;
+      if (!CCommon::IsServiceInstalled(record.GetName())) return ERROR_SERVICE_DOES_NOT_EXIST;
       // The service's key as it was follows: what the service manager wrote goes first.
       if (record.GetVarValue(kWholeServiceKey) == "yes") {
         RegKey serviceKey = OpenRegistryPath(L"HKEY_LOCAL_MACHINE\\" + Widen(kServicesKey) + L"\\" +

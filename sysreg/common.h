@@ -81,6 +81,9 @@ class VANTEL_API CCommon {
   static int DelService(const CString& name, int wait);
   // Whether the service manager knows a service by that display name.
   static int IsServiceExist(const CString& name);
+  // Whether the service manager knows a service by that (key) name: what the swap captures,
+  // clears and writes, whatever its display name.
+  static int IsServiceInstalled(const CString& name);
 
   // --- Processes ------------------------------------------------------------------------------
 

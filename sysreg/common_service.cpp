@@ -90,6 +90,12 @@ void CCommon::WaitServiceDelete(CProgressDlg* dialog, const char* name) {
     dialog->m_nResult = CProgressDlg::kCompleted;
 }
 
+int CCommon::IsServiceInstalled(const CString& name) {
+  if (name.IsEmpty()) return 0;
+  ServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  return manager && ServiceHandle(::OpenServiceA(manager.get(), name, SERVICE_QUERY_STATUS)) ? 1 : 0;
+}
+
 int CCommon::IsServiceExist(const CString& name) {
   if (name.IsEmpty()) return 0;
   ServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));

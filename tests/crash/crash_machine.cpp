@@ -110,35 +110,21 @@ std::string ToolDocument(const std::string& file) {
 
 }  // namespace
 
-std::string Differences(const MachineView& expected, const MachineView& actual) {
-  std::string lines;
-  for (const auto& place : expected.keys) {
-    auto found = actual.keys.find(place.first);
-    std::string d = Differences(place.second, found == actual.keys.end() ? RegSnapshot() : found->second);
-    if (!d.empty()) lines += place.first + ":\n" + d;
-  }
-  if (expected.file != actual.file) lines += "file: \"" + expected.file + "\" became \"" + actual.file + "\"\n";
-  return lines;
-}
-
 CrashMachine::CrashMachine(const std::string& root) : m_root(root), m_file(root + "\\Data\\app.cfg") {
   for (const char* key : {kExtension, kUserClass, kToolClass})
     m_cleanups.emplace_back(new KeyCleanup(HKEY_CLASSES_ROOT, key));
   m_cleanups.emplace_back(new KeyCleanup(HKEY_CURRENT_USER, kTop));
   PutUserMachine(m_file);
+  m_view.WatchKey(HKEY_CURRENT_USER, "", kTop, "hkcu");
+  for (const char* key : {kExtension, kUserClass, kToolClass}) m_view.WatchKey(HKEY_CLASSES_ROOT, "", key, "hkcr");
+  m_view.WatchFolder(m_root + "\\Data");
 }
 
 CrashMachine::~CrashMachine() = default;
 
 const char* CrashMachine::WholeKey() { return kWhole; }
 
-MachineView CrashMachine::Look() const {
-  MachineView view;
-  view.keys[kTop] = Snapshot(HKEY_CURRENT_USER, kTop);
-  for (const char* key : {kExtension, kUserClass, kToolClass}) view.keys[key] = Snapshot(HKEY_CLASSES_ROOT, key);
-  view.file = FileExists(m_file) ? ReadTextFile(m_file) : "<none>";
-  return view;
-}
+MachineState CrashMachine::Look() const { return m_view.Observe(); }
 
 std::unique_ptr<SampleTool> CrashMachine::NewTool(const std::string& name) const {
   std::unique_ptr<SampleTool> tool(new SampleTool(m_root, name));

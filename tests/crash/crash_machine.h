@@ -6,21 +6,13 @@
 // many values of its own, its file and its association.
 #pragma once
 
+#include "tests/support/registration_docs.h"
 #include "tests/support/registry.h"
 #include "tests/support/sample_tool.h"
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
-
-// What the tests compare: the swapped places of the registry, subtree by subtree, and the file.
-struct MachineView {
-  std::map<std::string, RegSnapshot> keys;
-  std::string file;  // its bytes; "<none>" when absent
-};
-// The differences, one line each; empty when both are the same.
-std::string Differences(const MachineView& expected, const MachineView& actual);
 
 class CrashMachine {
  public:
@@ -28,7 +20,8 @@ class CrashMachine {
   explicit CrashMachine(const std::string& root);
   ~CrashMachine();
 
-  MachineView Look() const;
+  // The swapped places of the registry and the settings file's folder, entry by entry.
+  MachineState Look() const;
   const std::string& File() const { return m_file; }
   // The whole key's path below HKEY_CURRENT_USER.
   static const char* WholeKey();
@@ -38,6 +31,7 @@ class CrashMachine {
  private:
   std::string m_root, m_file;
   std::vector<std::unique_ptr<KeyCleanup>> m_cleanups;
+  MachineView m_view;
 };
 
 // The phase the tool's swap journal shows ("none" without one).

@@ -67,7 +67,7 @@ TEST(Crash, KilledAtAnyMomentOfASwapTheNextLoadAndUnloadLoseNothing) {
   ScratchFolder root("crash");
   EndProcessesNamed("sysreg_app.exe");
   CrashMachine machine(root.path());
-  const MachineView user = machine.Look();
+  const MachineState user = machine.Look();
 
   // One life without a kill: when the two swaps run, and the machine with the tool in. The first
   // install of a run is slower (cold caches), so the second one is timed.
@@ -75,7 +75,7 @@ TEST(Crash, KilledAtAnyMomentOfASwapTheNextLoadAndUnloadLoseNothing) {
   ASSERT_EQ(calibration->Launch("/install"), 1);
   ASSERT_EQ(calibration->Launch("/uninstall"), 1);
   const Window install = WatchSwap(*calibration, "/install", "in-clearing");
-  const MachineView fresh = machine.Look();
+  const MachineState fresh = machine.Look();
   ASSERT_NE(Differences(user, fresh), "");
   ASSERT_EQ(calibration->Launch("/uninstall"), 1);
   ASSERT_EQ(Differences(user, machine.Look()), "");
@@ -102,7 +102,7 @@ TEST(Crash, KilledAtAnyMomentOfASwapTheNextLoadAndUnloadLoseNothing) {
     // The tool changes its settings; killed during the swap out, the change must survive.
     SetText(HKEY_CURRENT_USER, CrashMachine::WholeKey(), "Tool 3", "changed in round " + std::to_string(round));
     WriteTextFile(machine.File(), "tool settings of round " + std::to_string(round));
-    const MachineView changed = machine.Look();
+    const MachineState changed = machine.Look();
     ran = RunFor(*tool, "/unload", MomentIn(unload, random));
     where = "round " + std::to_string(round) + ": /unload ended after " + std::to_string(ran) + " ms, journal " +
             JournalPhase(*tool);

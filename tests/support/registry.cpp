@@ -88,7 +88,9 @@ bool SetRaw(HKEY root, const std::string& subKey, const std::string& name, DWORD
   if (RegCreateKeyExA(root, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.receive(), nullptr) !=
       ERROR_SUCCESS)
     return false;
-  return RegSetValueExA(key.get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+  // A guard after the bytes: the registry would count a string's next zero in.
+  const std::string guarded = bytes + '\xff';
+  return RegSetValueExA(key.get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(guarded.data()),
                         static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
 }
 
@@ -214,7 +216,7 @@ void ReadKey(MachineState& s, HKEY root, const std::string& base, const std::str
 }
 
 std::string Differences(const MachineState& expected, const MachineState& actual) {
-  const size_t limit = 12, shown = 80;
+  const size_t limit = 12, shown = 400;
   std::vector<std::string> lines;
   auto line = [&lines](const char* what, std::string entry, const std::string& content) {
     if (entry.find('\n') != std::string::npos) entry.replace(entry.find('\n'), 1, " : ");

@@ -162,6 +162,10 @@ class LookupModel : public Random {
       m_doc->UpdateRec(node, &rec, 65535);
       return "update record";
     }
+    if (op < 73 && !recs.empty()) {  // through the record's own setter, held by the document
+      Rec(Of(recs))->SetVarValue(Name().c_str(), Value().c_str());
+      return "set a variable in place";
+    }
     if (op < 82 && !recs.empty()) {
       m_doc->DelRec(Of(recs), 65535);
       return "delete record";

@@ -5,8 +5,8 @@
 // "config" names them under every replace policy, in other letter cases, some in nested folders, and
 // whose "install" class holds the tool's registrations for them, some permanent. Then: swap in, the
 // tool changes its items, swap out, swap in, swap out, the machine compared each time with the model.
-// What a swap cannot keep, the model expects:
-//   - values of a kind the swap does not capture (REG_NONE) are gone from the parts it clears;
+// The machine holds values of every type, REG_NONE and strings without their zero among them. What
+// a swap cannot keep, the model expects:
 //   - an item the machine has under "none", "ask" or "new" is left alone; the tool gets nothing there;
 //   - a single-value item lives in a key the machine has;
 //   - a permanent registry, association or service record wins over the tool's later change of its
@@ -32,32 +32,31 @@ const int kRoundCount = 200;
 
 bool Protects(const std::string& policy) { return policy == "none" || policy == "ask" || policy == "new"; }
 
-// A kind of registry value. The machine holds every kind; one the swap does not capture is given
-// neither to the tool's records nor to its run. plain: the text a tool record may give instead of
-// Base64 (null: Base64 only).
+// A kind of registry value. plain: the text a tool record may give instead of Base64 (null: Base64
+// only).
 struct ValueKind {
   int weight;
   DWORD type;
-  bool captured;
   std::string (*data)(Random&);
   std::string (*plain)(const std::string& bytes);
 };
 const ValueKind kValueKinds[] = {
-    {1, REG_SZ, true, [](Random& r) { return r.Chance(10) ? std::string(1, '\0') : r.Text(r.Chance(10) ? 261 + r.Pick(500) : r.Pick(30)) + '\0'; },
+    {1, REG_SZ, [](Random& r) { return r.Chance(10) ? std::string(1, '\0') : r.Text(r.Chance(10) ? 261 + r.Pick(500) : r.Pick(30)) + '\0'; },
      [](const std::string& b) { return b.substr(0, b.size() - 1); }},
-    {1, REG_EXPAND_SZ, true, [](Random& r) { return (r.Chance(50) ? "%WINDIR%\\" : "%VANTEL_NOT_SET%") + r.Text(r.Pick(20)) + '\0'; }, nullptr},
-    {1, REG_BINARY, true, [](Random& r) { return r.Bytes(r.Chance(15) ? 0 : r.Pick(r.Chance(20) ? 900 : 40)); }, nullptr},
-    {1, REG_DWORD, true, [](Random& r) { return r.Bytes(4); },
+    {1, REG_SZ, [](Random& r) { return r.Text(1 + r.Pick(20)); }, nullptr},  // without its zero
+    {1, REG_EXPAND_SZ, [](Random& r) { return (r.Chance(50) ? "%WINDIR%\\" : "%VANTEL_NOT_SET%") + r.Text(r.Pick(20)) + '\0'; }, nullptr},
+    {1, REG_BINARY, [](Random& r) { return r.Bytes(r.Chance(15) ? 0 : r.Pick(r.Chance(20) ? 900 : 40)); }, nullptr},
+    {1, REG_DWORD, [](Random& r) { return r.Bytes(4); },
      [](const std::string& b) { int32_t n; memcpy(&n, b.data(), sizeof n); return std::to_string(n); }},
-    {1, REG_MULTI_SZ, true,
+    {1, REG_MULTI_SZ,
      [](Random& r) {
        std::string s;
        for (int n = r.Pick(4); n > 0; --n) s += r.Text(1 + r.Pick(12)) + '\0';
        return s + std::string(s.empty() ? 2 : 1, '\0');
      },
      nullptr},
-    {1, REG_QWORD, true, [](Random& r) { return r.Bytes(8); }, nullptr},
-    {1, REG_NONE, false, [](Random& r) { return r.Bytes(r.Chance(15) ? 0 : r.Pick(9)); }, nullptr},
+    {1, REG_QWORD, [](Random& r) { return r.Bytes(8); }, nullptr},
+    {1, REG_NONE, [](Random& r) { return r.Bytes(r.Chance(15) ? 0 : r.Pick(9)); }, nullptr},
 };
 
 // Value names: each kind with its weight.
@@ -117,14 +116,7 @@ struct Round {
       for (const auto& w : t.writes) s[w.first] = w.second;
     return s;
   }
-  MachineState AfterSwapOut() const {
-    MachineState s = before;
-    for (const Item& i : items)
-      for (const std::string& top : i.cleared)
-        for (auto it = s.begin(); it != s.end();)
-          it = !i.leftAlone && Within(it->first, top) && IsTypeNone(it->second) ? s.erase(it) : std::next(it);
-    return s;
-  }
+  MachineState AfterSwapOut() const { return before; }
   MachineState AfterNextSwapIn(MachineState s) const {
     for (const ToolRecord& t : records) {
       if (!t.wins) continue;
@@ -168,12 +160,8 @@ struct Round {
     for (;;)
       if (std::string name = r.Weighted(kValueNames).make(r); used.insert(Fold(Wide(name))).second) return name;
   }
-  const ValueKind& KindFor(bool tool) {
-    for (;;)
-      if (const ValueKind& kind = r.Weighted(kValueKinds); kind.captured || !tool) return kind;
-  }
-  void SetRandom(const std::string& key, const std::string& name, bool tool) {
-    const ValueKind& kind = KindFor(tool);
+  void SetRandom(const std::string& key, const std::string& name) {
+    const ValueKind& kind = r.Weighted(kValueKinds);
     ASSERT_TRUE(SetRaw(HKEY_CURRENT_USER, key, name, kind.type, kind.data(r))) << key << " : " << name;
   }
   std::string Key(const std::string& path) const { return sub + "\\" + path; }
@@ -187,7 +175,7 @@ struct Round {
     MakeKey(HKEY_CURRENT_USER, Key(path));
     for (int n = r.Pick(5) + (r.Chance(30) ? 1 : 0); n > 0; --n) {
       names.push_back(FreshValueName(used));
-      SetRandom(Key(path), names.back(), false);
+      SetRandom(Key(path), names.back());
     }
     for (int n = depth >= 3 ? 0 : r.Pick(depth == 0 ? 4 : 3); n > 0; --n) {
       children.push_back(path + "\\" + FreshKeyName(keys, ""));
@@ -225,7 +213,7 @@ struct Round {
       if (records) AddToolValue(spelt, name);
       item.run = [this, path, name] {  // the tool sets, deletes or keeps its value
         const int what = r.Pick(3);
-        if (what == 0) SetRandom(Key(path), name, true);
+        if (what == 0) SetRandom(Key(path), name);
         if (what == 1) SHDeleteValueA(HKEY_CURRENT_USER, Key(path).c_str(), name.c_str());
       };
       return;
@@ -251,11 +239,14 @@ struct Round {
     PutKey(NewRecord({{"type", "register"}, {"key", KeyText(path)}}, r.Chance(20)).writes, kReg, path);
   }
   void AddToolValue(const std::string& path, const std::string& name) {
-    const ValueKind& kind = KindFor(true);
+    const ValueKind& kind = r.Weighted(kValueKinds);
     const std::string bytes = kind.data(r);
     Vars vars = {{"type", "register"}, {"key", KeyText(path)}, {"name", name}, {"regtype", std::to_string(kind.type)}};
     if (kind.plain && r.Chance(20)) {
       vars.push_back({"value", kind.plain(bytes)});
+    } else if (r.Chance(30)) {  // the bytes as the Unicode functions hold them, as a capture records them
+      const std::vector<BYTE> wide = WideData(kind.type, bytes);
+      vars.insert(vars.end(), {{"encode", "wide"}, {"value", Base64(std::string(wide.begin(), wide.end()))}});
     } else {
       vars.insert(vars.end(), {{"encode", "yes"}, {"value", Base64(bytes)}});
     }
@@ -268,10 +259,10 @@ struct Round {
     for (int n = r.Pick(6); n > 0; --n) {
       const auto value = values.empty() || r.Chance(50) ? std::make_pair(r.Of(keys), FreshValueName(none)) : r.Of(values);
       const int what = r.Pick(5);
-      if (what < 2) SetRandom(Key(value.first), value.second, true);
+      if (what < 2) SetRandom(Key(value.first), value.second);
       if (what == 2) SHDeleteValueA(HKEY_CURRENT_USER, Key(value.first).c_str(), value.second.c_str());
       if (what == 3) keys.push_back(value.first + "\\" + FreshKeyName(none, "t"));
-      if (what == 3 && r.Chance(50)) SetRandom(Key(keys.back()), FreshValueName(none), true);
+      if (what == 3 && r.Chance(50)) SetRandom(Key(keys.back()), FreshValueName(none));
       else if (what == 3) MakeKey(HKEY_CURRENT_USER, Key(keys.back()));
       if (what == 4) SHDeleteKeyA(HKEY_CURRENT_USER, Key(r.Of(keys)).c_str());
     }
@@ -342,10 +333,10 @@ struct Round {
     const std::string policy = kPolicies[r.Pick(5)];
     services.emplace_back(new ServiceGuard(name));
     view.WatchService(name);
-    // The swap asks for a service by display name: the machine's counts as present when that is its name.
-    const bool made = r.Chance(60), present = made && r.Chance(50);
+    // The machine's service is known by its name, whatever its display name.
+    const bool present = r.Chance(60);
     const char* dependencies = r.Chance(50) ? "VantelSwapTestA\0VantelSwapTestB\0" : nullptr;
-    ASSERT_TRUE(!made || MakeDisabledService(name, present ? name : "Machine's", image + " machine", dependencies, "the machine's own"));
+    ASSERT_TRUE(!present || MakeDisabledService(name, r.Chance(50) ? name : "Machine's", image + " machine", dependencies, "the machine's own"));
     Item& item = NewItem("service " + name, present && Protects(policy), {Entry(kServices, name)}, {{"type", "service"}, {"name", name}}, policy);
     if (item.leftAlone || !r.Chance(80)) return;
     // As the service manager shows the tool's record, with the defaults: type, error control, account.
