@@ -84,7 +84,7 @@ BOOL CToolWnd::OnCopyData(const COPYDATASTRUCT* data) {
 }
 
 void CToolWnd::StartWatching() {
-  OpenSecurityAttributes security(true);
+  UserSecurityAttributes security(true);
   if (!m_tableMutex) m_tableMutex.reset(CreateMutexA(security.get(), FALSE, kToolTableMutex));
   if (!m_monitorEvent) m_monitorEvent.reset(CreateEventA(security.get(), FALSE, FALSE, kMonitorEvent));
   if (!m_stopEvent) m_stopEvent.reset(CreateEventA(security.get(), FALSE, FALSE, nullptr));

@@ -1,6 +1,7 @@
 #include "runtime/module_registry.h"
 
 #include "platform/framework/afx_coll.h"
+#include "platform/services/tool_layout.h"
 #include "platform/win/handles.h"
 #include "platform/win/named_objects.h"
 #include "runtime/tool_module.h"
@@ -26,7 +27,7 @@ bool IsYes(const CString& value) { return value.CompareNoCase("yes") == 0; }
 // claim it was making wrote at most one name, which is whole or empty, so the table is usable.
 class TableLock {
  public:
-  TableLock() : m_mutex(CreateMutexA(OpenSecurityAttributes(true).get(), FALSE, kToolTableMutex)) {
+  TableLock() : m_mutex(CreateMutexA(UserSecurityAttributes(true).get(), FALSE, kToolTableMutex)) {
     if (!m_mutex) return;
     DWORD r = WaitForSingleObject(m_mutex.get(), kClaimWaitMs);
     m_owned = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
@@ -51,7 +52,7 @@ CString NameOf(const TOOLRUNTIMEINFO& record) {
 volatile LONG* StateWord(TOOLRUNTIMEINFO* record) { return reinterpret_cast<volatile LONG*>(&record->dwState); }
 
 void WriteOutputKeys(CToolModule* m, CMapStringToString& params) {
-  params["Path"] = m->m_strPath;
+  params[RUNTIME_KEY_PATH] = m->m_strPath;
   params["SwapPath"] = m->m_strSwapPath;
   params["QORPath"] = m->m_strQORPath;
   params["LibPath"] = m->m_strLibPath;
@@ -94,7 +95,9 @@ CToolModule* FindOrCreateModule(RUNTIMEPARAM* block) {
   m->m_bLocalApp = IsYes(params[RUNTIME_KEY_LOCALAPP]);
   m->m_bSystem = IsYes(params[RUNTIME_KEY_SYSTEM]);
   m->m_strName = params[RUNTIME_KEY_NAME];
-  m->InitModule(CString());
+  // InitModule takes the host's executable and uses its folder.
+  CString appFolder = params[RUNTIME_KEY_PATH];
+  m->InitModule(appFolder.IsEmpty() ? CString() : appFolder + "\\" + kLauncherProgram);
   WriteOutputKeys(m, params);
   modules.Add(m);
   return m;

@@ -29,6 +29,10 @@ static_assert(sizeof(RUNTIMEPARAM) == 60, "block: one word and two framework map
 #define RUNTIME_KEY_LOCALAPP "LocalApp"
 #define RUNTIME_KEY_SYSTEM "System"
 #define RUNTIME_KEY_NAME "Name"
+// The tool's application folder, without a trailing backslash; empty or absent: the folder of the
+// host's executable. A launcher started for another folder than its own sets it (run.exe's
+// "/app"); after DllRunModule it holds the folder the runtime uses.
+#define RUNTIME_KEY_PATH "Path"
 // Set to "yes" when the tool's application process has been started.
 #define RUNTIME_KEY_RUNSUCCEED "RunSucceed"
 

@@ -1,17 +1,17 @@
-// Requests to the rights broker, QORRIGHT.exe: the elevated platform program that carries out
-// what a tool's swap needs administrator rights for.
+// Requests for administrator rights: what a tool's swap asks of the rights broker, QORRIGHT.exe,
+// when the tool needs rights the user lacks.
 //
 // A request either starts a process (strLibrary is then its command line) or calls a function
-// without arguments exported by a library. Requests travel through the profile file
-// "<platform folder>\data\right.ini", one section per request named by six hex digits:
-//   status       "init" while written, "ready" when complete; the broker answers "success" or
-//                "error" and writes "result" (process id, or the function's return value)
-//   library, function, workdir, environment ("\r\n" escaped), wait/stdcall/com ("yes")
-// and two named events: "velmora.qor.right" (the broker's; set after writing a request) and
-// "velmora.qor.right.creator" (made by the one caller that launches the broker, set once it runs).
+// without arguments exported by a library. When the caller is an administrator the request runs
+// in the calling process (the direct form), whatever it is.
 //
-// When the caller is an administrator the request runs in the calling process instead (the
-// direct form).
+// Otherwise only one kind of request is carried out, elevated, by the broker: a tool's launcher
+// with "/install" or "/uninstall" (LauncherRequest). The broker is started for that one tool,
+// with "runas", after the user has been told that Windows will ask for consent; this process
+// gives it a random secret on its command line and every request and answer carries a code made
+// with that secret (swap/right_protocol.h). One broker serves every thread of this process that
+// asks for the same tool; another tool gets a broker (and a consent) of its own, and so does a
+// later request after the broker has ended.
 #pragma once
 
 #include "platform/framework/afx_string.h"
@@ -36,24 +36,22 @@ BOOL IsUserAdminCached();
 // For tests only (Wine always answers "administrator"): 0 or 1 replaces the answer of both
 // tests in this process; -1 returns to the real test.
 void SetUserAdminForTest(int isAdmin);
+// For tests only: the time a broker started from now on gives a launcher, instead of five
+// minutes; 0 returns to five minutes.
+void SetBrokerTimeLimitForTest(DWORD ms);
 
-// Executes the request. direct != 0: in this process. Else the general form: in this process for
-// an administrator; otherwise through the broker, launched first when it is not running, with up
-// to 50 polls 100 ms apart for its answer. `result` (when not null) gets the "result".
+// Executes the request. direct != 0, or an administrator: in this process; `result` (when not
+// null) gets the process id or the function's return value. Otherwise a tool's launcher request
+// goes to that tool's broker and `result` gets the launcher's exit code; any other request fails.
+// Returns 1 when the request was carried out (through the broker: the launcher ended with 1).
 int ExecuteRequest(RIGHTREQUEST& request, int* result, int direct);
 // The swap-in's variant of the general form: no result is read.
 int ExecuteSwapRequest(RIGHTREQUEST& request);
-
-// The broker's request event (EVENT_MODIFY_STATE), launching the broker when launch is non-zero
-// and it is not running; null when it cannot be had.
-HANDLE OpenRequestEvent(const char* brokerProgram, int launch);
-// Writes a request as a new "ready" section and returns the section's name.
-CString WriteRequest(const RIGHTREQUEST& request);
-// "<platform folder>\data\right.ini".
-CString GetRequestFile();
-// Launcher thread: tells the user a consent prompt follows, starts the broker with "runas" from
-// the library folder and waits up to 5 s for its event. Returns 0.
-UINT __cdecl LaunchBroker(void* brokerProgram);
+// Hands the request, whatever it is, to the broker consented for the tool in toolFolder
+// (<platform>\App\Tools\<tool>), started first when this process has none running for it, and
+// waits at most the launcher's time limit and 30 s for a genuine answer. 1 for "success";
+// `exitCode` (when not null) gets the launcher's exit code. Needs Windows 6.0 or later.
+int ExecuteThroughBroker(const CString& toolFolder, const RIGHTREQUEST& request, int* exitCode);
 
 // The request that runs a tool's launcher (run.exe in its application folder) with "/install" or
 // "/uninstall", elevated, with this process's environment, waiting for it.
@@ -61,24 +59,7 @@ RIGHTREQUEST LauncherRequest(const CString& appFolder, const char* command);
 
 // The environment of this process as request text: every entry followed by CR LF.
 CString CurrentEnvironmentText();
-// Request file escaping of the environment text, and back.
+// Request file escaping of the environment text (every line end as the four characters "\r\n"),
+// and back.
 CString EscapeEnvironment(const CString& text);
 CString UnescapeEnvironment(const CString& text);
-// Reads the request in a section of a request file (the broker's side).
-RIGHTREQUEST ReadRequest(const CString& file, const CString& section);
-
-// Held while a process reads or writes the request file. A profile file is rewritten whole on
-// every change, so a caller writing its request while the broker writes an answer could
-// otherwise lose one of the two; the named mutex "velmora.qor.right.file" (open to every account)
-// serialises them across processes.
-class RequestFileLock {
- public:
-  RequestFileLock();
-  ~RequestFileLock();
-  RequestFileLock(const RequestFileLock&) = delete;
-  RequestFileLock& operator=(const RequestFileLock&) = delete;
-
- private:
-  HANDLE m_mutex;
-  bool m_owned;
-};

@@ -9,22 +9,24 @@ inline constexpr char kToolTableMutex[] = "velmora.qor.tool.runtime";
 // Set whenever a tool's process is entered in the table: the platform main process's watch
 // thread then waits on that process too (an event).
 inline constexpr char kMonitorEvent[] = "velmora.qor.tool.moniter";
-// The rights broker: its request event, the event of the one caller that launches it, and the
-// mutex around its request file.
-inline constexpr char kRightRequestEvent[] = "velmora.qor.right";
-inline constexpr char kRightCreatorEvent[] = "velmora.qor.right.creator";
-inline constexpr char kRightFileMutex[] = "velmora.qor.right.file";
+// The rights broker's request event and request-file mutex: this prefix and a number derived from
+// the broker's secret (swap/right_protocol.h), so that no process without the secret can take
+// the names before the broker's caller does.
+inline constexpr char kRightObjectPrefix[] = "velmora.qor.right.";
 
-// Security attributes whose descriptor has a null access list: the object is open to every
-// account, so a process without rights can use what an elevated one created, and back.
-class OpenSecurityAttributes {
+// Security attributes whose access list gives this process's user and the administrators full
+// access and nobody else any: the platform's processes of one user meet through these objects,
+// and an elevated process (an administrator, whichever account consented) reaches them too.
+// When the list cannot be built the object gets the default security of the creator's token.
+class UserSecurityAttributes {
  public:
-  explicit OpenSecurityAttributes(bool inheritable);
-  OpenSecurityAttributes(const OpenSecurityAttributes&) = delete;
-  OpenSecurityAttributes& operator=(const OpenSecurityAttributes&) = delete;
+  explicit UserSecurityAttributes(bool inheritable);
+  ~UserSecurityAttributes();
+  UserSecurityAttributes(const UserSecurityAttributes&) = delete;
+  UserSecurityAttributes& operator=(const UserSecurityAttributes&) = delete;
   SECURITY_ATTRIBUTES* get() { return &m_sa; }
 
  private:
-  SECURITY_DESCRIPTOR m_sd;
+  PSECURITY_DESCRIPTOR m_descriptor = nullptr;  // LocalAlloc'ed by the system
   SECURITY_ATTRIBUTES m_sa;
 };

@@ -1,99 +1,115 @@
 #include "programs/broker/request_policy.h"
 
-#include "platform/services/tool_layout.h"
+#include "swap/right_protocol.h"
 
-#include <shlwapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <string>
+#include <utility>
 
 namespace {
 
-// The canonical full path, or empty when it differs from the path as given (relative, ".",
-// "..", doubled separators) or is not a plain local path.
-CString Canonical(const CString& path) {
-  if (path.IsEmpty() || path.Find('/') >= 0 || path.Left(2) == "\\\\") return CString();
-  char full[MAX_PATH] = "";
-  DWORD n = GetFullPathNameA(path, MAX_PATH, full, nullptr);
-  if (n == 0 || n >= MAX_PATH) return CString();
-  return CString(full).CompareNoCase(path) == 0 ? CString(full) : CString();
+// The most characters an environment block can hold.
+const int kMaxEnvironmentChars = 32767;
+const char kSwapVariable[] = "Swap";
+const char kLineEnd[] = "\r\n";
+const char kTempFolder[] = "\\Temp";
+
+using Variable = std::pair<std::string, std::string>;
+
+bool IsWellFormedEntry(const CString& entry) {
+  for (int i = 0; i < entry.GetLength(); ++i)
+    if (static_cast<unsigned char>(entry[i]) < 0x20) return false;
+  // "=C:=C:\x" (a drive's current folder) is a name that starts with "=".
+  return entry.Find('=', 1) > 0;
 }
 
-bool IsUnder(const CString& path, const CString& folder) {
-  CString prefix = folder + "\\";
-  return path.GetLength() > prefix.GetLength() && path.Left(prefix.GetLength()).CompareNoCase(prefix) == 0;
-}
-
-// Splits `"<path>" /verb` into its two parts; false for any other shape.
-bool SplitLauncherLine(const CString& line, CString& path, CString& verb) {
-  if (line.GetLength() < 2 || line[0] != '"') return false;
-  int close = line.Find('"', 1);
-  if (close < 0) return false;
-  path = line.Mid(1, close - 1);
-  verb = line.Mid(close + 1);
-  return verb.CompareNoCase(" /install") == 0 || verb.CompareNoCase(" /uninstall") == 0;
-}
-
-CString SystemPath(const CString& libFolder) {
-  char system[MAX_PATH] = "", windows[MAX_PATH] = "";
-  GetSystemDirectoryA(system, MAX_PATH);
-  GetWindowsDirectoryA(windows, MAX_PATH);
-  return CString(system) + ";" + windows + ";" + libFolder;
-}
-
-// The caller's environment with Swap checked and Path replaced. False when Swap is wrong.
-bool PinEnvironment(RIGHTREQUEST& r, const CString& swap, const CString& libFolder) {
-  CString text = r.strEnvironment;
-  if (text.IsEmpty()) return false;  // the launcher needs Swap
-  CString out;
-  bool swapSeen = false;
-  while (!text.IsEmpty()) {
-    int end = text.Find("\r\n");
-    CString entry = end < 0 ? text : text.Left(end);
-    text = end < 0 ? CString() : text.Mid(end + 2);
+// The value of the one Swap entry of a well-formed environment text; false for a malformed text
+// or one without exactly one Swap.
+bool SwapOfEnvironment(const CString& text, CString& swap) {
+  if (text.IsEmpty() || text.GetLength() > kMaxEnvironmentChars) return false;
+  int swaps = 0;
+  for (int start = 0; start < text.GetLength();) {
+    int end = text.Find(kLineEnd, start);
+    if (end <= start) return false;  // an empty entry, or one without its line end
+    CString entry = text.Mid(start, end - start);
+    if (!IsWellFormedEntry(entry)) return false;
     int eq = entry.Find('=', 1);
-    CString name = eq < 0 ? entry : entry.Left(eq);
-    if (name.CompareNoCase("Path") == 0) continue;
-    if (name.CompareNoCase("Swap") == 0) {
-      CString value = entry.Mid(eq + 1);
-      value.TrimRight('\\');
-      if (value.CompareNoCase(swap) != 0) return false;
-      swapSeen = true;
+    if (entry.Left(eq).CompareNoCase(kSwapVariable) == 0) {
+      swap = entry.Mid(eq + 1);
+      ++swaps;
     }
-    out += entry + "\r\n";
+    start = end + lstrlenA(kLineEnd);
   }
-  out += "Path=" + SystemPath(libFolder) + "\r\n";
-  r.strEnvironment = out;
-  return swapSeen;
+  swap.TrimRight('\\');
+  return swaps == 1;
 }
 
-bool AdmitLauncher(RIGHTREQUEST& r, const CString& platform, const CString& libFolder) {
-  CString path, verb;
-  if (!SplitLauncherLine(r.strLibrary, path, verb)) return false;
-  CString exe = Canonical(path);
-  CString tools = platform + kToolsFolder;
-  if (exe.IsEmpty() || !IsUnder(exe, tools)) return false;
-  // <platform>\App\Tools\<tool>\app\run.exe
-  CString rest = exe.Mid(tools.GetLength() + 1);
-  int slash = rest.Find('\\');
-  if (slash <= 0 || rest.Mid(slash).CompareNoCase(CString(kToolAppFolder) + "\\" + kLauncherProgram) != 0) return false;
-  if (GetFileAttributesA(exe) == INVALID_FILE_ATTRIBUTES) return false;
-  CString toolFolder = tools + "\\" + rest.Left(slash);
-  r.strWorkDir = toolFolder + kToolAppFolder;
-  return PinEnvironment(r, toolFolder + kToolSwapFolder, libFolder);
+std::string ShellFolder(int csidl) {
+  char path[MAX_PATH] = "";
+  return SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) ? path : "";
 }
 
-bool AdmitFunction(RIGHTREQUEST& r, const CString& platform) {
-  CString lib = Canonical(r.strLibrary);
-  if (lib.IsEmpty() || !IsUnder(lib, platform) || r.strFunction.IsEmpty()) return false;
-  DWORD attributes = GetFileAttributesA(lib);
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-  r.strWorkDir = lib.Left(lib.ReverseFind('\\'));
-  r.strEnvironment.Empty();
-  return true;
+std::string SystemFolder() {
+  char path[MAX_PATH] = "";
+  UINT n = GetSystemDirectoryA(path, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? path : "";
+}
+
+std::string WindowsFolder() {
+  char path[MAX_PATH] = "";
+  UINT n = GetSystemWindowsDirectoryA(path, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? path : "";
+}
+
+std::vector<Variable> LauncherVariables(const ConsentedTool& tool) {
+  std::string windows = WindowsFolder();
+  std::string programData = ShellFolder(CSIDL_COMMON_APPDATA);
+  return {{kSwapVariable, tool.SwapFolder().c_str()},
+          {"Path", SystemFolder() + ";" + windows + ";" + tool.LibFolder().c_str()},
+          {"SystemRoot", windows},
+          {"windir", windows},
+          {"SystemDrive", windows.substr(0, 2)},
+          {"TEMP", windows + kTempFolder},
+          {"TMP", windows + kTempFolder},
+          {"ProgramFiles", ShellFolder(CSIDL_PROGRAM_FILES)},
+          {"CommonProgramFiles", ShellFolder(CSIDL_PROGRAM_FILES_COMMON)},
+          {"ProgramData", programData},
+          {"ALLUSERSPROFILE", programData},
+          {"USERPROFILE", ShellFolder(CSIDL_PROFILE)},
+          {"APPDATA", ShellFolder(CSIDL_APPDATA)},
+          {"LOCALAPPDATA", ShellFolder(CSIDL_LOCAL_APPDATA)}};
+}
+
+// An environment block sorted by name, ignoring case, as CreateProcess wants it; variables the
+// system could not tell are left out.
+std::vector<char> EnvironmentBlock(std::vector<Variable> variables) {
+  std::sort(variables.begin(), variables.end(),
+            [](const Variable& a, const Variable& b) { return lstrcmpiA(a.first.c_str(), b.first.c_str()) < 0; });
+  std::vector<char> block;
+  for (const Variable& v : variables) {
+    if (v.second.empty()) continue;
+    std::string entry = v.first + "=" + v.second;
+    block.insert(block.end(), entry.begin(), entry.end());
+    block.push_back('\0');
+  }
+  block.push_back('\0');
+  return block;
+}
+
+bool IsRuntimeShape(const RIGHTREQUEST& r) {
+  return r.strFunction.IsEmpty() && r.strWorkDir.IsEmpty() && r.bWait && !r.bStdCall && !r.bCom;
 }
 
 }  // namespace
 
-bool AdmitRequest(RIGHTREQUEST& request, const CString& platform, const CString& libFolder) {
-  if (platform.IsEmpty()) return false;
-  return request.strFunction.IsEmpty() ? AdmitLauncher(request, platform, libFolder)
-                                       : AdmitFunction(request, platform);
+bool AdmitRequest(const RIGHTREQUEST& request, const ConsentedTool& tool, LaunchPlan& plan) {
+  CString appFolder, swap;
+  if (!IsRuntimeShape(request) || !ParseLauncherLine(request.strLibrary, appFolder, plan.command) ||
+      !SwapOfEnvironment(request.strEnvironment, swap))
+    return false;
+  if (!tool.IsAppFolder(appFolder) || !tool.IsSwapFolder(swap) || !tool.StillInPlace()) return false;
+  plan.environment = EnvironmentBlock(LauncherVariables(tool));
+  return true;
 }

@@ -4,7 +4,11 @@
 // runtime how to start the tool's program and which running processes belong to the tool, calls
 // DllRunModule with it and exits with the result (1 success, 0 failure). The command line is the
 // runtime's: "/load [target]", "/mode gadget|plugin|app", "/unload", "/install", "/uninstall",
-// "/update <package>", "/version <v>".
+// "/update <package>", "/version <v>"; and one item of the launcher's own, "/app "<folder>"",
+// with which the platform's launcher in the library folder runs the tool of that application
+// folder as if it were the run.exe there (the rights broker starts it so: every library it loads
+// then comes from the library folder). The runtime passes the item on to the hook
+// "ParseParameter", which lets it by.
 //
 // The library folder is where the ordinary search finds Vantel10.dll: beside run.exe, or in the
 // library folder that the catalogue appends to Path. The launcher loads the platform's DLLs from
@@ -16,7 +20,10 @@
 
 #include <vantel/vantel.h>
 
+#include <shlwapi.h>
+
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -25,6 +32,7 @@ namespace {
 const char* const kPlatformLibraries[] = {"VantelFx.dll", "VantelPlatform.dll", "Parlance10.dll"};
 const char kResourceLibrary[] = "Parlance10.dll";
 const char kRuntimeLibrary[] = "Vantel10.dll";
+const char kAppItem[] = "/app \"";
 // How long the launcher stays for the tool's update check after an application start: unloading
 // the runtime stops the check, and a download may take a while.
 const unsigned long kUpdateCheckWaitMs = 10 * 60 * 1000;
@@ -97,6 +105,23 @@ int __cdecl UpdateModuleBefore(RUNTIMEPARAM*, const CString* package, const CStr
 
 std::string FolderOf(const std::string& file) { return file.substr(0, file.find_last_of('\\')); }
 
+// The "/app "<folder>"" item after the program's own name: false when there is none; folder is
+// empty when the item is there but names no full path (a relative one would depend on the
+// current folder), and the launcher then runs nothing.
+bool FindAppItem(const char* commandLine, CString& folder) {
+  std::string line = commandLine;
+  size_t at = line[0] == '"' ? line.find('"', 1) : line.find(' ');
+  const size_t itemLength = lstrlenA(kAppItem);
+  for (; at != std::string::npos && (at = line.find('/', at)) != std::string::npos; ++at) {
+    if (_strnicmp(line.c_str() + at, kAppItem, itemLength) != 0) continue;
+    size_t close = line.find('"', at + itemLength);
+    std::string path = close == std::string::npos ? std::string() : line.substr(at + itemLength, close - at - itemLength);
+    folder = path.empty() || PathIsRelativeA(path.c_str()) ? CString() : CString(path.c_str());
+    return true;
+  }
+  return false;
+}
+
 std::string ProgramFile() {
   char path[MAX_PATH + 1] = "";
   GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -134,10 +159,13 @@ void DefaultSwapFolder(const CString& appFolder) {
 // runtime is unloaded here, before the block is freed: a module whose tool has an update feed
 // reports DownloadCompleted through the block's hooks when it goes.
 int RunTool(LibraryHandle& runtime, HMODULE resources) {
+  CString appFolder;
+  bool appItem = FindAppItem(GetCommandLineA(), appFolder);
+  if (appItem && appFolder.IsEmpty()) return 0;
   Launcher launcher;
   g_launcher = &launcher;
   AfxAddResourceChain(resources);
-  g_launcher->folder = FolderOf(ProgramFile()).c_str();
+  g_launcher->folder = appItem ? appFolder : CString(FolderOf(ProgramFile()).c_str());
   g_launcher->settings.Load(g_launcher->folder);
   // The runtime's message boxes carry the tool's name as their caption.
   if (!g_launcher->settings.name.IsEmpty()) AfxGetModuleState()->m_pszAppName = g_launcher->settings.name;
@@ -151,6 +179,7 @@ int RunTool(LibraryHandle& runtime, HMODULE resources) {
   block->mapParam[RUNTIME_KEY_LOCALAPP] = g_launcher->settings.localApp;
   block->mapParam[RUNTIME_KEY_SYSTEM] = g_launcher->settings.system;
   block->mapParam[RUNTIME_KEY_NAME] = g_launcher->settings.name;
+  if (appItem) block->mapParam[RUNTIME_KEY_PATH] = appFolder;
   block->mapHook["GetToolRunInfo"] = reinterpret_cast<void*>(&GetToolRunInfo);
   block->mapHook["GetToolExitInfo"] = reinterpret_cast<void*>(&GetToolExitInfo);
   if (!g_launcher->settings.trace.IsEmpty()) {

@@ -1,5 +1,8 @@
 #include "tests/support/test_paths.h"
 
+#include "platform/win/handles.h"
+#include "tests/support/processes.h"
+
 #include <shellapi.h>
 
 #include <fstream>
@@ -32,7 +35,48 @@ void ListInto(const std::wstring& root, const std::wstring& rel, std::map<std::w
   FindClose(h);
 }
 
+// The Unix path of a Windows path whose folder exists, through Wine's own kernel32 export.
+std::string UnixPath(const std::string& path) {
+  using ToUnix = char*(CDECL*)(const wchar_t*);
+  static const ToUnix toUnix = GetProc<ToUnix>(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+  size_t slash = path.find_last_of('\\');
+  std::wstring folder(path.begin(), path.begin() + slash);
+  char* converted = toUnix ? toUnix(folder.c_str()) : nullptr;
+  if (!converted) return std::string();
+  std::string result = std::string(converted) + "/" + path.substr(slash + 1);
+  HeapFree(GetProcessHeap(), 0, converted);
+  return result;
+}
+
+// Wine starts a Unix program by its path on drive Z:, the Unix root. Its process handle does not
+// tell when it has ended: the caller waits for its effect.
+void RunUnix(const std::string& program, const std::string& arguments) {
+  std::string line = "Z:\\bin\\" + program + " " + arguments;
+  std::vector<char> cmd(line.begin(), line.end());
+  cmd.push_back('\0');
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+}
+
 }  // namespace
+
+bool MakeFolderLink(const std::string& link, const std::string& target) {
+  std::string from = UnixPath(link), to = UnixPath(target);
+  if (from.empty() || to.empty()) return false;
+  RunUnix("ln", "-s \"" + to + "\" \"" + from + "\"");
+  return WaitUntil([&] { return FileExists(link); }, 5000);
+}
+
+void RemoveFolderLink(const std::string& link) {
+  std::string path = UnixPath(link);
+  if (path.empty()) return;
+  RunUnix("rm", "-f \"" + path + "\"");
+  WaitUntil([&] { return !FileExists(link); }, 5000);
+}
 
 std::string BinFolder() {
   char path[MAX_PATH] = "";

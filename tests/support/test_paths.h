@@ -33,6 +33,12 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes);
 // Every file and folder below root: relative path -> content ("<dir>" for folders).
 std::map<std::wstring, std::string> ListTree(const std::wstring& root);
 
+// A Unix symbolic link at `link` to the folder `target` (both Windows paths, inside the Wine
+// machine): a Windows program sees it as a plain folder. It stands in for a junction, which Wine
+// cannot make. RemoveFolderLink removes the link alone, never what it leads to.
+bool MakeFolderLink(const std::string& link, const std::string& target);
+void RemoveFolderLink(const std::string& link);
+
 // The folder a suite's local HTTP server serves and its port (tests/services/http_server.sh, run
 // with the state folder <build>/<state>); false when the CTest fixture did not start it.
 bool LocalServer(std::string* www, int* port, const char* state = "services-http");
