@@ -44,7 +44,7 @@ TEST(Host, AToolsLifeThroughTheHost) {
   std::string run = p.Host("run");
   ASSERT_TRUE(CreateProcessA(nullptr, &run[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
   CloseHandle(pi.hThread);
-  ASSERT_TRUE(WaitUntil([&] { return FindWindowA("VantelHost", "Vantel host") != nullptr;  // named once it answers }, 20000));
+  ASSERT_TRUE(WaitUntil([&] { return FindWindowA("VantelHost", "Vantel host") != nullptr; }, 20000));
   EXPECT_TRUE(Has(p.Run("run", &code), "already running"));
   EXPECT_EQ(code, 1);
 
