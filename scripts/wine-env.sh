@@ -55,6 +55,10 @@ vantel_start_display() {
 vantel_start_wineserver() {
   wineserver -p 2>/dev/null || true   # already running for this prefix: use that one
   wine cmd /c exit >/dev/null 2>&1 || true   # warm the prefix's services up once
+  # The desktop process (explorer.exe /desktop) starts with the first program that touches the
+  # window system and keeps that program's standard handles: started here, it holds none of a
+  # test's output pipe open (which would keep CTest waiting for the test until its timeout).
+  wine rundll32.exe user32.dll,GetDesktopWindow >/dev/null 2>&1 || true
   vantel_no_crash_debugger
 }
 
