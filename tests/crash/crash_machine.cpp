@@ -17,22 +17,6 @@ const char kUserClass[] = "VantelCrash.User";
 const char kToolClass[] = "VantelCrash.Tool";
 const char kFileRecordId[] = "9000";  // the tool's file lives in MySelf\<id>
 
-bool SetWide(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD type, const std::string& bytes) {
-  RegKey key;
-  if (RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.receive(), nullptr) != ERROR_SUCCESS)
-    return false;
-  // A guard after the bytes: RegSetValueExW counts a string's zero in when the next character is one.
-  const std::string guarded = bytes + "\xFF\xFF";
-  return RegSetValueExW(key.get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(guarded.data()),
-                        static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
-}
-
-std::string Utf16(const std::wstring& text, bool withZero) {
-  std::string bytes(reinterpret_cast<const char*>(text.c_str()), text.size() * sizeof(wchar_t));
-  if (withZero) bytes.append(2, '\0');
-  return bytes;
-}
-
 // The user's value i of the whole key: every type a real machine holds, in turn.
 void PutUserValue(int i) {
   const std::wstring n = std::to_wstring(i);
@@ -41,20 +25,20 @@ void PutUserValue(int i) {
   std::string bytes;
   switch (i % 9) {
     case 0: type = REG_NONE; bytes = std::string("\x01\x00\xFF", 3) + static_cast<char>(i); break;
-    case 1: bytes = Utf16(L"user text " + n, true); break;
-    case 2: bytes = Utf16(L"no zero " + n, false); break;
-    case 3: bytes = Utf16(L"odd " + n, false) + "x"; break;
-    case 4: type = REG_EXPAND_SZ; bytes = Utf16(L"%SystemRoot%\\user\\" + n, true); break;
+    case 1: bytes = Utf16Bytes(L"user text " + n, true); break;
+    case 2: bytes = Utf16Bytes(L"no zero " + n, false); break;
+    case 3: bytes = Utf16Bytes(L"odd " + n, false) + "x"; break;
+    case 4: type = REG_EXPAND_SZ; bytes = Utf16Bytes(L"%SystemRoot%\\user\\" + n, true); break;
     case 5: type = REG_BINARY; bytes = std::string(static_cast<size_t>(i % 40), static_cast<char>(i)); break;
     case 6: type = REG_DWORD; bytes.assign(reinterpret_cast<const char*>(&i), sizeof i); break;
-    case 7: type = REG_MULTI_SZ; bytes = Utf16(std::wstring(L"a\0b ", 4) + n, true) + std::string(2, '\0'); break;
+    case 7: type = REG_MULTI_SZ; bytes = Utf16Bytes(std::wstring(L"a\0b ", 4) + n, true) + std::string(2, '\0'); break;
     default: {
       type = REG_QWORD;
       unsigned long long q = 0x100000000ull * i + 7;
       bytes.assign(reinterpret_cast<const char*>(&q), sizeof q);
     }
   }
-  SetWide(HKEY_CURRENT_USER, Wide(kWhole), name, type, bytes);
+  SetRawW(HKEY_CURRENT_USER, Wide(kWhole), name, type, bytes);
 }
 
 void PutUserMachine(const std::string& file) {

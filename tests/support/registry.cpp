@@ -94,6 +94,21 @@ bool SetRaw(HKEY root, const std::string& subKey, const std::string& name, DWORD
                         static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
 }
 
+bool SetRawW(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD type, const std::string& bytes) {
+  RegKey key;
+  if (RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.receive(), nullptr) != ERROR_SUCCESS)
+    return false;
+  const std::string guarded = bytes + "\xFF\xFF";  // as above, in either width
+  return RegSetValueExW(key.get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(guarded.data()),
+                        static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
+}
+
+std::string Utf16Bytes(const std::wstring& text, bool withZero) {
+  std::string bytes(reinterpret_cast<const char*>(text.c_str()), text.size() * sizeof(wchar_t));
+  if (withZero) bytes.append(2, '\0');
+  return bytes;
+}
+
 bool SetText(HKEY root, const std::string& subKey, const std::string& name, const std::string& text) {
   return SetRaw(root, subKey, name, REG_SZ, std::string(text.c_str(), text.size() + 1));
 }

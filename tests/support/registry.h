@@ -22,6 +22,10 @@ struct KeyCleanup {
 // Raw registry access through the ANSI functions, as the runtime and a tool see the registry.
 bool SetRaw(HKEY root, const std::string& subKey, const std::string& name, DWORD type, const std::string& bytes);
 bool SetText(HKEY root, const std::string& subKey, const std::string& name, const std::string& text);
+// The same through the Unicode functions: names outside the code page, strings of any length.
+bool SetRawW(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD type, const std::string& bytes);
+// UTF-16 bytes of a text, with or without its terminating zero.
+std::string Utf16Bytes(const std::wstring& text, bool withZero);
 bool MakeKey(HKEY root, const std::string& subKey);
 // False when the value cannot be read; type and bytes as stored.
 bool GetRaw(HKEY root, const std::string& subKey, const std::string& name, DWORD* type, std::string* bytes);
