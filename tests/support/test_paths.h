@@ -9,6 +9,8 @@
 // The folder of the running test executable (the build's bin folder), without a trailing
 // backslash. Every DLL, program and fixture of the build lives there.
 std::string BinFolder();
+// The class the COM server fixture (sysreg_comserver.dll) registers.
+inline constexpr char kComServerClass[] = "{5C0A2B61-7D3E-4F19-A8B2-3E6D9C1F0A41}";
 
 // A fresh, empty folder under the Windows temporary folder, removed with its contents when the
 // object goes away.

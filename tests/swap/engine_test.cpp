@@ -18,7 +18,7 @@ namespace {
 const std::string kEngine = std::string(kTestRoot) + "\\Engine", kItem = kEngine + "\\Item", kItemText = HkcuText(kItem);
 const std::string kProbe = "Software\\VantelRootProbe";
 const char kExt[] = ".vantelswaptestcap", kClass[] = "VantelSwapTestCap.Doc", kService[] = "VantelSwapTestCap";
-const char kServer[] = "{5C0A2B61-7D3E-4F19-A8B2-3E6D9C1F0A41}";  // the COM server fixture's class
+const char* const kServer = kComServerClass;
 const std::string kServerKey = std::string("CLSID\\") + kServer;
 const char kProgram[] = "D:\\A\\b.exe";
 const Vars kAssociation = {{"type", "association"}, {"extension", kExt}, {"document", kClass}, {"contenttype", "text/x-vantel"}, {"name", "Vantel document"},

@@ -17,7 +17,7 @@ const char kExt[] = ".vtlreal";
 const char kClass[] = "VantelReal.Document";
 const char kService[] = "VantelRealSvc";
 const std::string kServiceKey = std::string("SYSTEM\\CurrentControlSet\\Services\\") + kService;
-const char kServer[] = "{5C0A2B61-7D3E-4F19-A8B2-3E6D9C1F0A41}";  // the COM server fixture's class
+const char* const kServer = kComServerClass;
 const std::string kServerKey = std::string("CLSID\\") + kServer;
 
 struct RealRow {

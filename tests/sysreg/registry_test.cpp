@@ -81,7 +81,7 @@ TEST(IsSysKeyValueExist, AnyTypeCountsAndNothingIsCreated) {
   EXPECT_FALSE(HasKey(HKEY_CURRENT_USER, kBase + "\\Gone"));
 }
 
-const std::string kServer = "{5C0A2B61-7D3E-4F19-A8B2-3E6D9C1F0A41}";   // sysreg_comserver.dll
+const std::string kServer = kComServerClass;
 const std::string kTypeLib = "{7E21C9A4-3B58-4D06-9F1A-B2C4D8E07153}";  // sysreg_typelib.dll
 const std::string kLookup = "{A1B2C3D4-0001-4000-8000-56414E54454C}";
 
